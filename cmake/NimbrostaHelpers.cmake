@@ -1,0 +1,31 @@
+# nimbrosta_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [GL] [TIMEOUT <s>])
+#
+# One GoogleTest executable per call, registered as one ctest entry. GL tests run under
+# xvfb-run (Mesa's software renderer) and carry the label "gl".
+function(nimbrosta_add_test)
+  cmake_parse_arguments(T "GL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${T_NAME} PRIVATE
+    NIMBROSTA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    NIMBROSTA_BIN_DIR="${NIMBROSTA_BIN_DIR}"
+    NIMBROSTA_LIB_DIR="${NIMBROSTA_LIB_DIR}")
+  set(labels ${T_LABELS})
+  if(T_GL)
+    list(APPEND labels gl)
+    add_test(NAME ${T_NAME}
+      COMMAND xvfb-run -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:${T_NAME}>
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1")
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(labels)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}")
+  endif()
+endfunction()

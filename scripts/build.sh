@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing and builds the client into build/ (binaries in build/bin).
+# Extra arguments are passed to the CMake configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+BUILD_DIR=${BUILD_DIR:-build}
+generator=()
+command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+cmake -S . -B "$BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@"
+cmake --build "$BUILD_DIR" -j "$(nproc)"

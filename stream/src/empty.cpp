@@ -1,0 +1,1 @@
+// Placeholder so the library exists before its first source.
