@@ -113,7 +113,8 @@ bool parseSdp(const std::string& text, SdpSession& out, std::string& error) {
                 const std::string codec = rest.substr(0, s1);
                 if (codec.empty()) continue;
                 long clock = 0, channels = 0;
-                if (s1 != std::string::npos) {
+                if (s1 == std::string::npos) continue;  // the clock rate is not optional
+                {
                     const std::size_t s2 = rest.find('/', s1 + 1);
                     if (!toInt(rest.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1), 1,
                                10000000, clock))
