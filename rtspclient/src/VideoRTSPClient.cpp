@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "RtspClient.h"
 #include "core/LogLine.h"
@@ -20,7 +21,10 @@ RTSPCLIENT_EXPORT void* createNew(IVideoRTSPClient* owner, const char* url, cons
         if (!owner || !url) return nullptr;
         rtspclient::RtspUrl parsed;
         if (!parsed.parse(url)) {
-            LogLine(50, "VideoRTSPClient::createNew", __LINE__).stream() << "not an rtsp:// address: \"" << url << "\"";
+            std::string shown;
+            for (const char* c = url; *c && shown.size() < 256; ++c)
+                shown += (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) ? '?' : *c;
+            LogLine(50, "VideoRTSPClient::createNew", __LINE__).stream() << "not an rtsp:// address: \"" << shown << "\"";
             return nullptr;
         }
         return new rtspclient::RtspClient(owner, parsed, userName ? userName : "", password ? password : "",
