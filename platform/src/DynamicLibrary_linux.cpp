@@ -12,8 +12,9 @@ std::mutex& folderMutex() {
     static std::mutex m;
     return m;
 }
+// Until set, the lib folder beside the executable.
 std::string& folderValue() {
-    static std::string folder;
+    static std::string folder = joinPath(parentFolder(executablePath()), "lib");
     return folder;
 }
 }  // namespace

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// The folder searched first by openLibrary ("" searches only the system's path).
+// The folder searched first by openLibrary: the executable's "lib" folder until set;
+// "" searches only the system's path.
 void setLibraryFolder(const std::string& folder);
 std::string libraryFolder();
 
