@@ -152,12 +152,14 @@ TEST(ThreadPool, PeriodicTaskStopsWhenItClearsItsOwnRepeatFlag) {
     ThreadPool pool(1);
     std::shared_ptr<FnTask> task;
     std::weak_ptr<FnTask> weak;
+    FnTask* raw = nullptr;  // the task itself, as its run sees it
     task = std::make_shared<FnTask>(
-        [&] {
-            if (task->runs == 3) task->setRepeat(false);
+        [&raw] {
+            if (raw->runs == 3) raw->setRepeat(false);
             return true;
         },
         true);
+    raw = task.get();
     weak = task;
     pool.addPeriodic(task, 5);
     const auto deadline = std::chrono::steady_clock::now() + 5s;
