@@ -113,7 +113,25 @@ std::string ConfigStore::getString(std::string key, std::string defaultText) con
     return defaultText;
 }
 
+namespace {
+// Whether key=value survives a round trip through config.ini: a line break would split the
+// line, and a key that reads as a comment, a section or holds "=" would read back as
+// something else. Such a file fails to parse at the next start, which resets every setting.
+bool fitsIniLine(const std::string& key, const std::string& value) {
+    if (key.find_first_of("\r\n=") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+        return false;
+    const auto dot = key.find('.');
+    const std::string name = dot == std::string::npos ? key : key.substr(dot + 1);
+    return !name.empty() && name[0] != ';' && name[0] != '[' && key[0] != ';' && key[0] != '[';
+}
+}  // namespace
+
 void ConfigStore::setString(std::string key, std::string value, bool persist) {
+    if (persist && !fitsIniLine(key, value)) {
+        LogLine(50, "ConfigStore::setString", __LINE__).stream()
+            << "setting " << key << " cannot be stored in " << path() << ", kept for this run only";
+        persist = false;
+    }
     std::unique_lock<std::shared_mutex> guard(lock_);
     pt::ptree& layer = persist ? persistent_ : volatile_;
     layer.put(key, value);

@@ -191,3 +191,29 @@ TEST(ConfigStore, ConcurrentPersistentSetsLeaveACompleteFile) {
         for (int i = 0; i < 25; ++i)
             EXPECT_EQ(reread.get<int>("T" + std::to_string(t) + ".K" + std::to_string(i), "-1"), i);
 }
+
+TEST(ConfigStore, ValuesThatWouldBreakTheFileAreKeptForThisRunOnly) {
+    TempDir dir;
+    const std::string path = dir.file("config.ini");
+    ConfigStore store(path);
+    store.checkVersion();
+    store.set("Tutorial.MenuFinished", true, true);
+    const std::string before = readFile(path);
+    struct Case { std::string key; std::string value; };
+    const Case cases[] = {
+        {"Benchmark.RenderName", "two\nlines"},
+        {"Benchmark.Other", "carriage\rreturn"},
+        {"Benchmark.a=b", "x"},
+        {"Benchmark.;comment", "x"},
+        {"[Section].Key", "x"},
+    };
+    for (const auto& c : cases) {
+        const std::string out = captureStdout([&] { store.setString(c.key, c.value, true); });
+        EXPECT_NE(out.find("[E]["), std::string::npos) << c.key;
+        EXPECT_EQ(store.getString(c.key, ""), c.value) << c.key;
+    }
+    EXPECT_EQ(readFile(path), before);
+    ConfigStore restarted(path);
+    restarted.checkVersion();
+    EXPECT_TRUE(restarted.get<bool>("Tutorial.MenuFinished", "0")) << "nothing else was lost";
+}

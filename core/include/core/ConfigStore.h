@@ -43,6 +43,9 @@ public:
 
     bool has(std::string key) const;
     std::string getString(std::string key, std::string defaultText) const;
+    // A persistent value that config.ini cannot hold (a line break in key or value, a key
+    // with "=" or one that would read as a comment or section) is kept in the volatile
+    // layer instead, with a level-50 log line, so that it cannot spoil the file.
     void setString(std::string key, std::string value, bool persist);
 
     // The setting converted to T (int, unsigned, float, double, bool as "0"/"1",
