@@ -26,6 +26,7 @@ def main():
     p.add_argument("--height", type=int, default=240)
     p.add_argument("--fps", type=int, default=30)
     p.add_argument("--bitrate", type=int, default=1000, help="kbit/s")
+    p.add_argument("--pattern", default="ball", help="videotestsrc pattern (snow: incompressible)")
     args = p.parse_args()
 
     Gst.init(None)
@@ -34,11 +35,11 @@ def main():
     server.set_service("0")
     factory = GstRtspServer.RTSPMediaFactory()
     factory.set_launch(
-        "( videotestsrc is-live=true pattern=ball ! video/x-raw,width=%d,height=%d,framerate=%d/1 "
+        "( videotestsrc is-live=true pattern=%s ! video/x-raw,width=%d,height=%d,framerate=%d/1 "
         "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=%d bitrate=%d "
         "! rtph264pay name=pay0 pt=96 config-interval=-1 "
         "audiotestsrc is-live=true ! audio/x-raw,rate=48000,channels=2 ! opusenc frame-size=20 "
-        "! rtpopuspay name=pay1 pt=97 )" % (args.width, args.height, args.fps, args.fps * 2, args.bitrate))
+        "! rtpopuspay name=pay1 pt=97 )" % (args.pattern, args.width, args.height, args.fps, args.fps * 2, args.bitrate))
     factory.set_shared(True)
     if args.tcp_only:
         factory.set_protocols(GstRtsp.RTSPLowerTrans.TCP)
