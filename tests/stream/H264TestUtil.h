@@ -83,4 +83,60 @@ inline Bytes withStartCode(const Bytes& unit, int startCode = 4) {
     return out;
 }
 
+// A baseline 1920x1080 SPS record (frame_mbs_only, poc type 0, log2 sizes 4).
+inline H264SeqParameterSet sps1080() {
+    H264SeqParameterSet s;
+    s.profile_idc = 66;
+    s.level_idc = 40;
+    s.pic_width_in_mbs_minus1 = 119;
+    s.pic_height_in_map_units_minus1 = 67;
+    s.frame_mbs_only_flag = 1;
+    s.direct_8x8_inference_flag = 1;
+    s.frame_cropping_flag = 1;
+    s.frame_crop_bottom_offset = 4;
+    s.max_num_ref_frames = 1;
+    s.trailingBits[0] = 1;  // rbsp_stop_one_bit, then alignment zeros
+    s.trailingBitCount = 1;
+    return s;
+}
+
+inline Bytes ppsUnit(int ppsId, int spsId, int bottomFieldPicOrder = 0) {
+    Bytes buf(16);
+    H264BitWriter w(buf.data(), buf.size());
+    w.u(8, 0x68);
+    w.ue(static_cast<std::uint32_t>(ppsId));
+    w.ue(static_cast<std::uint32_t>(spsId));
+    w.u(1, 0);
+    w.u(1, static_cast<std::uint32_t>(bottomFieldPicOrder));
+    w.u(1, 1);
+    buf.resize(w.bytesUsed());
+    return escape(buf);
+}
+
+struct SliceFields {
+    int type = 1;
+    int refIdc = 2;
+    int firstMb = 0;
+    int ppsId = 0;
+    int frameNum = 0;
+    int idrPicId = 0;
+    int pocLsb = 0;
+};
+
+// A slice header for an SPS with frame_mbs_only 1, poc type 0 and log2 sizes of 4.
+inline Bytes sliceUnit(const SliceFields& f) {
+    Bytes buf(32);
+    H264BitWriter w(buf.data(), buf.size());
+    w.u(8, static_cast<std::uint32_t>((f.refIdc << 5) | f.type));
+    w.ue(static_cast<std::uint32_t>(f.firstMb));
+    w.ue(f.type == 5 ? 7u : 5u);
+    w.ue(static_cast<std::uint32_t>(f.ppsId));
+    w.u(4, static_cast<std::uint32_t>(f.frameNum));
+    if (f.type == 5) w.ue(static_cast<std::uint32_t>(f.idrPicId));
+    w.u(4, static_cast<std::uint32_t>(f.pocLsb));
+    w.u(8, 0xA5);  // some slice data
+    buf.resize(w.bytesUsed());
+    return escape(buf);
+}
+
 }  // namespace h264test
