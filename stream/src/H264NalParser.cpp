@@ -1,6 +1,8 @@
 #include "stream/H264NalParser.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -287,8 +289,8 @@ void H264SeqParameterSet::writeHrd(H264BitWriter& w) const {
         w.u(1, static_cast<std::uint32_t>(e.cbr_flag));
     }
     w.u(5, static_cast<std::uint32_t>(initial_cpb_removal_delay_length_minus1));
-    w.u(5, static_cast<std::uint32_t>(cpb_removal_delay_length - 1));
-    w.u(5, static_cast<std::uint32_t>(dpb_output_delay_length - 1));
+    w.u(5, static_cast<std::uint32_t>(cpb_removal_delay_length) - 1u);
+    w.u(5, static_cast<std::uint32_t>(dpb_output_delay_length) - 1u);
     w.u(5, static_cast<std::uint32_t>(time_offset_length));
 }
 
@@ -333,10 +335,10 @@ std::size_t H264SeqParameterSet::write(std::uint8_t* buffer, std::size_t capacit
         }
     }
 
-    UE(log2_max_frame_num - 4);
+    w.ue(static_cast<std::uint32_t>(log2_max_frame_num) - 4u);
     UE(pic_order_cnt_type);
     if (pic_order_cnt_type == 0) {
-        UE(log2_max_pic_order_cnt_lsb - 4);
+        w.ue(static_cast<std::uint32_t>(log2_max_pic_order_cnt_lsb) - 4u);
     } else if (pic_order_cnt_type == 1) {
         U(1, delta_pic_order_always_zero_flag);
         w.se(offset_for_non_ref_pic);
@@ -417,13 +419,24 @@ std::size_t H264SeqParameterSet::write(std::uint8_t* buffer, std::size_t capacit
     return w.bytesUsed();
 }
 
+namespace {
+// Picture sizes from hostile streams can exceed int; they are clamped instead of overflowing.
+int clampToInt(std::int64_t v) {
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int>(v);
+}
+}  // namespace
+
 int H264SeqParameterSet::width() const {
-    return 16 * (pic_width_in_mbs_minus1 + 1) - 2 * (frame_crop_left_offset + frame_crop_right_offset);
+    return clampToInt(16 * (static_cast<std::int64_t>(pic_width_in_mbs_minus1) + 1) -
+                      2 * (static_cast<std::int64_t>(frame_crop_left_offset) + frame_crop_right_offset));
 }
 
 int H264SeqParameterSet::height() const {
-    return 16 * (2 - frame_mbs_only_flag) * (pic_height_in_map_units_minus1 + 1) -
-           2 * (frame_crop_top_offset + frame_crop_bottom_offset);
+    return clampToInt(16 * (2 - static_cast<std::int64_t>(frame_mbs_only_flag)) *
+                          (static_cast<std::int64_t>(pic_height_in_map_units_minus1) + 1) -
+                      2 * (static_cast<std::int64_t>(frame_crop_top_offset) + frame_crop_bottom_offset));
 }
 
 // ---------------------------------------------------------------------------------------
