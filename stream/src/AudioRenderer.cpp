@@ -2,7 +2,7 @@
 
 #include <speex/speex_resampler.h>
 
-#include "MediaCoreShim.h"
+#include "core/SystemHelpers.h"
 
 // ---------------------------------------------------------------------------------------
 // PcmQueue
@@ -170,7 +170,7 @@ int AudioRenderer::takeNextBlock() {
 }
 
 void AudioRenderer::renderThread() {
-    mediaSetThreadName("Audio Render");
+    SetThreadName("Audio Render");
     bool needInit = true;
     while (!stopping_) {
         do {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "MediaCoreShim.h"
+#include "core/ConfigStore.h"
 #include "core/LogLine.h"
 #include "stream/IMediaSession.h"
 #include "stream/IRenderImplementation.h"
@@ -199,7 +199,7 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
 // H264VideoSinkImpl
 
 H264VideoSinkImpl::H264VideoSinkImpl(IMediaSession* session)
-    : H264VideoSinkImpl(session, mediaSettingBool("General.SaveVideo", "0")) {}
+    : H264VideoSinkImpl(session, ConfigStore::instance().get<bool>("General.SaveVideo", "0")) {}
 
 H264VideoSinkImpl::H264VideoSinkImpl(IMediaSession* session, bool saveVideo)
     : session_(session), saveVideo_(saveVideo) {}

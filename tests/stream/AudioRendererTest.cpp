@@ -147,6 +147,14 @@ TEST(AudioRenderer, ReopensAfterAFailedStepAndStops) {
     pushBlock(r, 3, 100);
     ASSERT_TRUE(waitFor([&] { return r.playedSamples() == 200; }));
     EXPECT_TRUE(r.initialised.load());
+    bool named = false;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        named = named || name == "Audio Render";
+    }
+    EXPECT_TRUE(named);
     r.stop();
     EXPECT_EQ(r.inits.load(), 2);
     EXPECT_EQ(r.shutdowns.load(), 2);

@@ -68,4 +68,3 @@ void BM_OpusDecodeAndPush(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_OpusDecodeAndPush)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();

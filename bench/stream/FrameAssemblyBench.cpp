@@ -110,4 +110,3 @@ void BM_FrameAssembly(benchmark::State& state) {
 
 BENCHMARK(BM_FrameAssembly)->Arg(kRenderWholeFrames)->Arg(kRenderWholeFrames | kRenderLengthPrefix)->Arg(0)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
