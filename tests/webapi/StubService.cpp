@@ -178,6 +178,7 @@ std::vector<LoggedRequest> StubService::log() {
     for (const rapidjson::Value& item : doc.GetArray()) {
         LoggedRequest entry;
         readJsonString(item, "method", entry.method);
+        readJsonString(item, "target", entry.target);
         readJsonString(item, "path", entry.path);
         readJsonString(item, "query", entry.query);
         const rapidjson::Value* chunked = findMember(item, "chunked");

@@ -8,6 +8,7 @@
 
 struct LoggedRequest {
     std::string method;
+    std::string target;  // path and query exactly as sent
     std::string path;
     std::string query;
     bool chunked = false;
