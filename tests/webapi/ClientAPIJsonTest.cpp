@@ -3,7 +3,7 @@
 #include "webapi/ClientAPIJson.h"
 #include "webapi/RequestParams.h"
 
-#include "WebApiSettings.h"
+#include "core/ConfigStore.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         stub->reset();
         useStubService(*stub);
-        setWebApiSetting("Debug.TestPlan", "");
+        ConfigStore::instance().setString("Debug.TestPlan", "", false);
     }
     const std::string& base() const { return stub->baseUrl(); }
 
@@ -126,7 +126,7 @@ TEST_F(ClientAPIJson, EveryEndpointSendsItsExactRequest) {
 }
 
 TEST_F(ClientAPIJson, TestPlanSettingFollowsTheToken) {
-    setWebApiSetting("Debug.TestPlan", "t p");
+    ConfigStore::instance().setString("Debug.TestPlan", "t p", false);
     ClientInfo info;
     MessagesReply messages;
     ::ClientAPIJson api;

@@ -3,8 +3,7 @@
 #include "webapi/ApiRecordParsers.h"
 #include "webapi/RequestParams.h"
 
-#include "WebApiSettings.h"
-
+#include "core/ConfigStore.h"
 #include "core/LogLine.h"
 
 #include <cstdlib>
@@ -23,7 +22,7 @@ std::string makeRandomString(std::size_t length) {
 const std::string gDeviceId = makeRandomString(10);
 
 void addTestPlan(RequestParams& params) {
-    const std::string testPlan = getWebApiSetting("Debug.TestPlan", "");
+    const std::string testPlan = ConfigStore::instance().getString("Debug.TestPlan", "");
     if (!testPlan.empty()) params.add("test_plan", testPlan, true);
 }
 
