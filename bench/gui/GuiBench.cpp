@@ -2,6 +2,7 @@
 // heap allocations per iteration: the draw path should allocate nothing once warm.
 
 #include "gui/GraphicsFont.h"
+#include "gui/PlayerGUI.h"
 #include "gui/TextServiceFreeType.h"
 #include "gui/testing/RecordingGraphicsContext.h"
 
@@ -90,6 +91,57 @@ void BM_MeasureTextParagraph(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MeasureTextParagraph);
+
+// A widget that draws one fill, like a label background or a button.
+class BoxWidget : public Widget {
+public:
+    BoxWidget(PlayerGUI* gui, int x, int y, int w, int h, int z) : Widget(gui) {
+        this->x = x;
+        this->y = y;
+        width = w;
+        height = h;
+        this->z = z;
+    }
+    void draw(AbstractGraphicsContext* context) override { gui()->fillRect(context, x, y, width, height); }
+};
+
+// 300 widgets: a grid of cells with a few raised panels, as a busy screen has.
+struct Tree {
+    Tree() : ctx(900, 450), gui(nullptr, &ctx) {
+        ctx.recordGeometry = false;
+        for (int i = 0; i < 300; ++i)
+            widgets.push_back(std::make_unique<BoxWidget>(&gui, (i % 20) * 45, (i / 20) * 30, 40, 25, i % 7 == 0 ? 5 : 0));
+        gui.render(&ctx);
+        ctx.flush();
+    }
+    RecordingGraphicsContext ctx;
+    PlayerGUI gui;
+    std::vector<std::unique_ptr<BoxWidget>> widgets;
+};
+
+void BM_PlayerGUIRender300(benchmark::State& state) {
+    Tree tree;
+    long allocations = 0;
+    for (auto _ : state) {
+        tree.ctx.clearRecords();
+        const long before = gAllocations;
+        tree.gui.render(&tree.ctx);
+        tree.ctx.flush();
+        allocations += gAllocations - before;
+    }
+    state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));
+}
+BENCHMARK(BM_PlayerGUIRender300);
+
+void BM_PlayerGUIMouseMove300(benchmark::State& state) {
+    Tree tree;
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tree.gui.onMouseMove((i * 37) % 900, (i * 13) % 450));
+        ++i;
+    }
+}
+BENCHMARK(BM_PlayerGUIMouseMove300);
 
 }  // namespace
 

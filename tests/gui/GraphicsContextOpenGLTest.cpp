@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 // The fixture carries the name of the type it tests; its own namespace keeps it apart from
 // the class.
@@ -240,6 +241,27 @@ TEST_F(GraphicsContextOpenGL, CursorShapesAndClipboard) {
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "copied \xE2\x82\xAC");
     EXPECT_TRUE(ctx->present());
+}
+
+// Sizes come from the cache that the window's size callback fills on the main thread, never
+// from GLFW queries on the render thread.
+TEST_F(GraphicsContextOpenGL, WindowSizeIsTheCachedSize) {
+    auto* ctx = window_->context();
+    int w = 0, h = 0;
+    ctx->getWindowSize(&w, &h);
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 48);
+    ctx->setWindowSize(30, 20);
+    int fw = 0, fh = 0;
+    std::thread render([&] {
+        ctx->getWindowSize(&w, &h);
+        ctx->getFramebufferSize(&fw, &fh);
+    });
+    render.join();
+    EXPECT_EQ(w, 30);
+    EXPECT_EQ(h, 20);
+    EXPECT_EQ(fw, 30);
+    EXPECT_EQ(fh, 20);
 }
 
 TEST(GraphicsContextOpenGLText, RealFontInkLandsInsideTheMeasuredBox) {
