@@ -144,5 +144,3 @@ void BM_PlayerGUIMouseMove300(benchmark::State& state) {
 BENCHMARK(BM_PlayerGUIMouseMove300);
 
 }  // namespace
-
-BENCHMARK_MAIN();
