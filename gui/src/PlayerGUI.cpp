@@ -2,6 +2,7 @@
 
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/GUITasks.h"
+#include "core/ThreadPool.h"
 #include "gui/GraphicsFont.h"
 #include "gui/TextService.h"
 

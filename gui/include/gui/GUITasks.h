@@ -2,7 +2,7 @@
 // Tasks that carry a click to the window: a PlayerGUITask learns its GUI when the GUI runs it,
 // and a GUICommandTask sends its command id through that GUI.
 
-#include "gui/CoreTasks.h"
+#include "core/TaskBase.h"
 
 class PlayerGUI;
 
