@@ -40,6 +40,20 @@ public:
     std::function<void()> action;
 };
 
+// Records commands; an optional hook runs inside each one.
+class BenchHandler : public PlayerGUICommandHandler {
+public:
+    void onCommand(int id) override {
+        commands.push_back(id);
+        if (hook)
+            hook(id);
+    }
+    void onCaptureStarted() override {}
+    void onCaptureReleased() override {}
+    std::vector<int> commands;
+    std::function<void(int)> hook;
+};
+
 struct WidgetBench {
     WidgetBench(int width = 900, int height = 450) : ctx(width, height) {
         ctx.setTextService(&service);
@@ -65,7 +79,7 @@ struct WidgetBench {
 
     FakeTextService service;
     RecordingGraphicsContext ctx;
-    RecordingHandler handler;
+    BenchHandler handler;
     std::unique_ptr<PlayerGUI> gui;
     GraphicsFont* font = nullptr;
 };
