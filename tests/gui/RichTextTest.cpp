@@ -207,11 +207,13 @@ TEST(RichText, WordsWiderThanTheLineAreSplitToFillLines) {
     EXPECT_EQ(blocks[5].y, 45);  // "a x" shares the last line
 
     // A character wider than the whole line: one character per block, no empty blocks.
-    buildWrappedTextBlocks({TextSpan("abc", bench.font)}, 5, blocks);
+    spans = {TextSpan("abc", bench.font)};
+    buildWrappedTextBlocks(spans, 5, blocks);
     EXPECT_EQ(shapes(blocks), (std::vector<BlockShape>{{0, 1, true, false}, {1, 1, true, false}, {2, 1, true, false}}));
 
     // Without splitting the long word stays whole and overflows.
-    buildTextBlocks({TextSpan("aaaaaaaaaa", bench.font)}, blocks);
+    spans = {TextSpan("aaaaaaaaaa", bench.font)};
+    buildTextBlocks(spans, blocks);
     EXPECT_EQ(lines(bench, blocks, 30, RichTextLeft).width, 70);
 }
 
