@@ -19,6 +19,7 @@
 // one timer wait is outstanding and re-arms itself to the current deadline when it fires.
 
 #include <atomic>
+#include <cstddef>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -133,6 +134,59 @@ protected:
     virtual bool on_message(const Response& message, bool parsed) = 0;
 
 private:
+    // Memory for one outstanding asynchronous operation of the write path, so that queuing
+    // and writing a frame costs no heap allocation. Touched only on the io thread (and by
+    // the destruction of pending operations after it stopped). An operation that does not
+    // fit, or finds the slot taken, falls back to the heap.
+    struct HandlerSlot {
+        alignas(std::max_align_t) unsigned char storage[512];
+        bool inUse = false;
+    };
+
+    template <class T>
+    struct SlotAllocator {
+        using value_type = T;
+        HandlerSlot* slot;
+        explicit SlotAllocator(HandlerSlot* s) noexcept : slot(s) {}
+        template <class U>
+        SlotAllocator(const SlotAllocator<U>& other) noexcept : slot(other.slot) {}
+        T* allocate(std::size_t n) {
+            if (!slot->inUse && n * sizeof(T) <= sizeof(slot->storage)) {
+                slot->inUse = true;
+                return reinterpret_cast<T*>(slot->storage);
+            }
+            return static_cast<T*>(::operator new(n * sizeof(T)));
+        }
+        void deallocate(T* p, std::size_t) noexcept {
+            if (reinterpret_cast<unsigned char*>(p) == slot->storage)
+                slot->inUse = false;
+            else
+                ::operator delete(p);
+        }
+        template <class U>
+        bool operator==(const SlotAllocator<U>& other) const noexcept { return slot == other.slot; }
+        template <class U>
+        bool operator!=(const SlotAllocator<U>& other) const noexcept { return slot != other.slot; }
+    };
+
+    // A completion handler whose operation lives in a HandlerSlot. The function object
+    // holds a reference to the transport, which therefore outlives the slot's use.
+    template <class F>
+    struct SlotHandler {
+        F function;
+        HandlerSlot* slot;
+        using allocator_type = SlotAllocator<void>;
+        allocator_type get_allocator() const noexcept { return allocator_type(slot); }
+        template <class... Args>
+        void operator()(Args&&... args) {
+            function(std::forward<Args>(args)...);
+        }
+    };
+    template <class F>
+    static SlotHandler<F> inSlot(HandlerSlot& slot, F function) {
+        return SlotHandler<F>{std::move(function), &slot};
+    }
+
     // View over the gather list of a write, cheap to copy into the write operation.
     struct BufferView {
         using value_type = boost::asio::const_buffer;
@@ -257,7 +311,7 @@ private:
     void armWake() {
         wake_.expires_at(Clock::time_point::max());
         auto self = this->shared_from_this();
-        wake_.async_wait([self](const error_code&) { self->onWake(); });
+        wake_.async_wait(inSlot(wakeSlot_, [self](const error_code&) { self->onWake(); }));
     }
 
     void onWake() {
@@ -293,7 +347,9 @@ private:
         writing_ = true;
         auto self = this->shared_from_this();
         boost::asio::async_write(socket_, BufferView{gather_.data(), gather_.data() + gather_.size()},
-                                 [self](const error_code& ec, std::size_t) { self->onWrite(ec); });
+                                 inSlot(writeSlot_, [self](const error_code& ec, std::size_t) {
+                                     self->onWrite(ec);
+                                 }));
     }
 
     void onWrite(const error_code& ec) {
@@ -359,6 +415,8 @@ private:
     Clock::time_point deadline_ = Clock::time_point::max();
     std::uint16_t outgoingSequence_ = 0;
     FrameReader reader_;
+    HandlerSlot wakeSlot_;
+    HandlerSlot writeSlot_;
     Response received_;
     std::vector<std::vector<std::uint8_t>> incoming_;
     std::vector<std::vector<std::uint8_t>> queue_;
