@@ -25,6 +25,7 @@ void writeHeader(std::ostream& out, int level, std::uint64_t threadId, const cha
 
 LogLine::LogLine(int level, const char* function, int line) : level_(level) {
     if (level_ != kSilentLevel) writeHeader(buffer_, level_, currentThreadId(), function, line);
+    else buffer_.setstate(std::ios::badbit);  // nothing will be printed: skip the formatting
 }
 
 LogLine::~LogLine() {

@@ -202,5 +202,3 @@ void BM_Throughput100k(benchmark::State& state) {
 BENCHMARK(BM_Throughput100k)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

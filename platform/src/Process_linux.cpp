@@ -1,0 +1,191 @@
+#include "platform/Process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+int openPidfd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+    return fd < 0 ? -1 : static_cast<int>(fd);
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+int spawnWith(bool searchPath, const std::string& file, const std::vector<std::string>& argv, ProcessHandle& out) {
+    std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
+    for (const auto& a : argv) pointers.push_back(const_cast<char*>(a.c_str()));
+    pointers.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // The child gets standard input, output and error only.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int rc = searchPath ? ::posix_spawnp(&pid, file.c_str(), &actions, &attr, pointers.data(), environ)
+                              : ::posix_spawn(&pid, file.c_str(), &actions, &attr, pointers.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return rc;
+    out = ProcessHandle();
+    out.pid = pid;
+    out.pidfd = openPidfd(pid);
+    return 0;
+}
+
+void recordStatus(ProcessHandle& process, int status) {
+    process.exited = true;
+    if (WIFEXITED(status)) process.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) process.exitStatus = 128 + WTERMSIG(status);
+}
+
+// Reaps the child when it has ended. Returns true once it has.
+bool reap(ProcessHandle& process, bool block) {
+    if (process.exited) return true;
+    if (process.pid <= 0) return true;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(process.pid, &status, block ? 0 : WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == process.pid) {
+        recordStatus(process, status);
+        return true;
+    }
+    if (r < 0) {  // not our child any more (reaped elsewhere)
+        process.exited = true;
+        return true;
+    }
+    return false;
+}
+
+std::mutex& elevationMutex() {
+    static std::mutex m;
+    return m;
+}
+std::string& elevationValue() {
+    static std::string program = "pkexec";
+    return program;
+}
+
+}  // namespace
+
+int spawnProcess(const std::string& path, const std::vector<std::string>& args, ProcessHandle& out) {
+    std::vector<std::string> argv;
+    argv.reserve(args.size() + 1);
+    argv.push_back(path);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return spawnWith(false, path, argv, out);
+}
+
+int spawnProgram(const std::string& program, const std::vector<std::string>& args, ProcessHandle& out) {
+    std::vector<std::string> argv;
+    argv.reserve(args.size() + 1);
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return spawnWith(true, program, argv, out);
+}
+
+void setElevationCommand(const std::string& program) {
+    std::lock_guard<std::mutex> lock(elevationMutex());
+    elevationValue() = program;
+}
+
+std::string elevationCommand() {
+    std::lock_guard<std::mutex> lock(elevationMutex());
+    return elevationValue();
+}
+
+int spawnElevated(const std::string& path, const std::vector<std::string>& args, ProcessHandle& out) {
+    std::vector<std::string> rest;
+    rest.reserve(args.size() + 1);
+    rest.push_back(path);
+    rest.insert(rest.end(), args.begin(), args.end());
+    return spawnProgram(elevationCommand(), rest, out);
+}
+
+bool isRunning(ProcessHandle& process) {
+    if (process.exited || process.pid <= 0) return false;
+    if (process.pidfd >= 0) {
+        pollfd p{process.pidfd, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0) return true;
+    }
+    return !reap(process, false);
+}
+
+bool waitForExit(ProcessHandle& process, int timeoutMs) {
+    if (process.exited || process.pid <= 0) return true;
+    if (timeoutMs < 0) return reap(process, true);
+    if (process.pidfd >= 0) {
+        pollfd p{process.pidfd, POLLIN, 0};
+        int r;
+        do {
+            r = ::poll(&p, 1, timeoutMs);
+        } while (r < 0 && errno == EINTR);
+        if (r <= 0) return false;
+        return reap(process, true);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!reap(process, false)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool terminateProcess(ProcessHandle& process) {
+    if (process.exited || process.pid <= 0) return false;
+#ifdef SYS_pidfd_send_signal
+    if (process.pidfd >= 0 && ::syscall(SYS_pidfd_send_signal, process.pidfd, SIGKILL, nullptr, 0) == 0) return true;
+#endif
+    return ::kill(process.pid, SIGKILL) == 0;
+}
+
+void releaseProcess(ProcessHandle& process) {
+    if (process.pidfd >= 0) ::close(process.pidfd);
+    process.pidfd = -1;
+}
+
+void detachProcess(ProcessHandle& process) {
+    releaseProcess(process);
+    if (process.exited || process.pid <= 0) return;
+    const pid_t pid = process.pid;
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+}  // namespace platform
