@@ -287,7 +287,8 @@ bool DecodedImage::buildProgram(int format) {
     return false;
 }
 
-PlaneTexture* DecodedImage::makePlaneTexture(unsigned internalFormat, unsigned pixelFormat, int w, int h, int hint) {
+PlaneTexture* DecodedImage::makePlaneTexture(unsigned internalFormat, unsigned pixelFormat, int w, int h, int hint,
+                                             const PlaneTexture* luma) {
     auto t = std::make_unique<PlaneTexture>();
     t->target = target_;
     t->pixelFormat = pixelFormat;
@@ -295,6 +296,12 @@ PlaneTexture* DecodedImage::makePlaneTexture(unsigned internalFormat, unsigned p
     t->height = std::max(h, 1);
     t->storageWidth = storageSide(t->width, hint, caps_.nonPowerOfTwo);
     t->storageHeight = storageSide(t->height, 0, caps_.nonPowerOfTwo);
+    if (luma && !caps_.nonPowerOfTwo) {
+        // Every plane is drawn with the luma plane's texture coordinates: chroma storage is
+        // exactly half of it, also where the smallest power of two would differ.
+        t->storageWidth = std::max(luma->storageWidth / 2, 1);
+        t->storageHeight = std::max(luma->storageHeight / 2, 1);
+    }
     glEnable(target_);
     glGenTextures(1, &t->name);
     glBindTexture(target_, t->name);
@@ -339,12 +346,14 @@ void DecodedImage::showFrame(const DecodedFrame& f) {
                 tile.planes[0] = makePlaneTexture(GL_RGBA, GL_BGRA, tw, th, f.lineSizes[0] / 4);
             } else if (f.format == DecodedFrame::NV12) {
                 tile.planes[0] = makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw, th, f.lineSizes[0]);
-                tile.planes[1] =
-                    makePlaneTexture(GL_LUMINANCE_ALPHA, GL_LUMINANCE_ALPHA, tw / 2, th / 2, f.lineSizes[1] / 2);
+                tile.planes[1] = makePlaneTexture(GL_LUMINANCE_ALPHA, GL_LUMINANCE_ALPHA, tw / 2, th / 2,
+                                                  f.lineSizes[1] / 2, tile.planes[0]);
             } else {
                 tile.planes[0] = makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw, th, f.lineSizes[0]);
-                tile.planes[1] = makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw / 2, th / 2, f.lineSizes[1]);
-                tile.planes[2] = makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw / 2, th / 2, f.lineSizes[2]);
+                tile.planes[1] =
+                    makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw / 2, th / 2, f.lineSizes[1], tile.planes[0]);
+                tile.planes[2] =
+                    makePlaneTexture(GL_LUMINANCE, GL_LUMINANCE, tw / 2, th / 2, f.lineSizes[2], tile.planes[0]);
             }
         }
     }

@@ -98,7 +98,9 @@ private:
     void releaseBuffers();
     bool buildProgram(int format);
     void deleteProgram();
-    PlaneTexture* makePlaneTexture(unsigned internalFormat, unsigned pixelFormat, int w, int h, int hint);
+    // luma: for a chroma plane, the tile's luma texture (its storage decides the chroma's).
+    PlaneTexture* makePlaneTexture(unsigned internalFormat, unsigned pixelFormat, int w, int h, int hint,
+                                   const PlaneTexture* luma = nullptr);
     void uploadPlane(PlaneTexture* texture, int plane, const std::uint8_t* pixels, int lineSize, int left, int top);
 
     int shaderMode_;
