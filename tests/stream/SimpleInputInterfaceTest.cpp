@@ -185,7 +185,8 @@ TEST(SimpleInputInterface, SetupWhileStreamingStartsAFreshSequenceWithTheSameSto
     EXPECT_EQ(second[0].type(), Request::AUTHORIZATION);
     EXPECT_EQ(s.session.clientDBAPI().db().clientId(), storeId);
     EXPECT_EQ(s.factory.players().size(), 2u);
-    EXPECT_TRUE(s.factory.players()[1]->running);
+    // 1002 is raised just before the player starts.
+    EXPECT_TRUE(eventually([&] { return s.factory.players()[1]->running.load(); }));
 }
 
 TEST(SimpleInputInterface, UnresolvableHostRaisesConnectionError) {
