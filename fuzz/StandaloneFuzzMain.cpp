@@ -1,9 +1,9 @@
-// Runs a fuzz target without libFuzzer (for compilers that lack it): every file given on
-// the command line (or in a directory given), then a fixed number of deterministic random
-// inputs, some built from valid frames and mutated. Exits non-zero only by crashing.
+// Runs a fuzz target without libFuzzer: every file of the given files and folders once,
+// then deterministic random inputs and mutations of those files until the time is up.
 //
-//   nimbrosta-fuzz-frame-reader [--runs N] [corpus files or directories...]
+//   fuzz_target [-seconds=N] [-seed=N] [file-or-folder ...]
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,49 +18,93 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
-void runFile(const std::filesystem::path& path, std::vector<std::vector<std::uint8_t>>& seeds) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-    seeds.push_back(std::move(bytes));
+
+using Bytes = std::vector<std::uint8_t>;
+
+void addFile(const std::filesystem::path& p, std::vector<Bytes>& corpus) {
+    std::ifstream in(p, std::ios::binary);
+    corpus.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+void run(const Bytes& input) {
+    // A copy of exactly the input's size, so that a read past its end is a read past
+    // the allocation (caught by AddressSanitizer builds).
+    std::uint8_t* copy = static_cast<std::uint8_t*>(std::malloc(input.empty() ? 1 : input.size()));
+    if (!input.empty()) std::memcpy(copy, input.data(), input.size());
+    LLVMFuzzerTestOneInput(copy, input.size());
+    std::free(copy);
+}
+
+Bytes mutate(const Bytes& base, std::mt19937& rng) {
+    Bytes b = base;
+    const int edits = 1 + static_cast<int>(rng() % 8);
+    for (int e = 0; e < edits; ++e) {
+        switch (rng() % 6) {
+            case 0:
+                if (!b.empty()) b[rng() % b.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+                break;
+            case 1:
+                if (!b.empty()) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
+                break;
+            case 2:
+                b.insert(b.begin() + static_cast<long>(b.empty() ? 0 : rng() % b.size()), static_cast<std::uint8_t>(rng() % 4));
+                break;
+            case 3:
+                if (!b.empty()) b.erase(b.begin() + static_cast<long>(rng() % b.size()));
+                break;
+            case 4:
+                if (!b.empty()) b.resize(rng() % b.size());
+                break;
+            default: {
+                static const std::uint8_t sc[] = {0, 0, 0, 1};
+                const std::size_t at = b.empty() ? 0 : rng() % b.size();
+                b.insert(b.begin() + static_cast<long>(at), sc + (rng() % 2), sc + 4);
+                break;
+            }
+        }
+    }
+    return b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    long runs = 20000;
-    std::vector<std::vector<std::uint8_t>> seeds;
+    double seconds = 3;
+    unsigned seed = 1;
+    std::vector<Bytes> corpus;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
-            runs = std::atol(argv[++i]);
-            continue;
-        }
-        std::filesystem::path p(argv[i]);
-        if (std::filesystem::is_directory(p)) {
-            for (const auto& entry : std::filesystem::directory_iterator(p))
-                if (entry.is_regular_file()) runFile(entry.path(), seeds);
-        } else {
-            runFile(p, seeds);
+        const std::string arg = argv[i];
+        if (arg.rfind("-seconds=", 0) == 0) {
+            seconds = std::atof(arg.c_str() + 9);
+        } else if (arg.rfind("-seed=", 0) == 0) {
+            seed = static_cast<unsigned>(std::strtoul(arg.c_str() + 6, nullptr, 10));
+        } else if (std::filesystem::is_directory(arg)) {
+            for (const auto& e : std::filesystem::directory_iterator(arg))
+                if (e.is_regular_file()) addFile(e.path(), corpus);
+        } else if (std::filesystem::is_regular_file(arg)) {
+            addFile(arg, corpus);
         }
     }
-    std::mt19937 random(12345);
-    for (long run = 0; run < runs; ++run) {
-        std::vector<std::uint8_t> input;
-        if (!seeds.empty() && run % 2 == 0) {
-            input = seeds[random() % seeds.size()];
-            const int flips = 1 + static_cast<int>(random() % 8);
-            for (int f = 0; f < flips && !input.empty(); ++f) {
-                switch (random() % 3) {
-                case 0: input[random() % input.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8)); break;
-                case 1: input.insert(input.begin() + static_cast<long>(random() % input.size()), static_cast<std::uint8_t>(random())); break;
-                default: input.erase(input.begin() + static_cast<long>(random() % input.size())); break;
-                }
+    for (const Bytes& b : corpus) run(b);
+
+    std::mt19937 rng(seed);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    unsigned long runs = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        for (int k = 0; k < 64; ++k, ++runs) {
+            if (!corpus.empty() && rng() % 4 != 0) {
+                const Bytes& base = corpus[rng() % corpus.size()];
+                // Mostly a window of the corpus item, so mutations stay near real units.
+                const std::size_t from = base.empty() ? 0 : rng() % base.size();
+                const std::size_t len = std::min<std::size_t>(base.size() - from, 1 + rng() % 2048);
+                run(mutate(Bytes(base.begin() + static_cast<long>(from), base.begin() + static_cast<long>(from + len)), rng));
+            } else {
+                Bytes b(rng() % 512);
+                for (auto& x : b) x = static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() % 4 : rng());
+                run(b);
             }
-        } else {
-            input.resize(random() % 512);
-            for (auto& b : input) b = static_cast<std::uint8_t>(random());
         }
-        LLVMFuzzerTestOneInput(input.data(), input.size());
     }
-    std::printf("%ld inputs, %zu seeds: no fault\n", runs, seeds.size());
+    std::fprintf(stderr, "%lu inputs, %zu corpus files, no crash\n", runs + corpus.size(), corpus.size());
     return 0;
 }

@@ -8,10 +8,7 @@
 #include "stream/InputInterface.h"
 #include "stream/PingAPI.h"
 
-#if __has_include("stream/IRenderImplementation.h")
 #include "stream/IRenderImplementation.h"
-#define NIMBROSTA_HAVE_RENDER_CONSUMER 1
-#endif
 
 StatisticsHelper::StatisticsHelper(InputInterface* endpoint, int periodMs,
                                    std::chrono::milliseconds tick, PeriodReader reader)
@@ -37,7 +34,6 @@ void StatisticsHelper::stop() {
 
 StatisticsHelper::Counters StatisticsHelper::readConsumer(IRenderImplementation* consumer) {
     Counters c;
-#ifdef NIMBROSTA_HAVE_RENDER_CONSUMER
     RenderStatistics& s = consumer->statistics;
     std::lock_guard<std::mutex> lock(s.lock);  // snapshot and reset as one step
     c.received = s.period.received;
@@ -45,9 +41,6 @@ StatisticsHelper::Counters StatisticsHelper::readConsumer(IRenderImplementation*
     c.decoded = s.period.decoded;
     c.rendered = s.period.rendered;
     s.period = RenderCounters();
-#else
-    (void)consumer;
-#endif
     return c;
 }
 

@@ -33,6 +33,7 @@ public:
     Wire() {
         endpoint.InitiateConnection("127.0.0.1", stub.port());
         while (!endpoint.started) std::this_thread::sleep_for(1ms);
+        EXPECT_TRUE(stub.waitForConnections(1));
     }
     std::vector<std::vector<int>> bodies(const std::function<void()>& action) {
         const std::size_t before = stub.frameCount();

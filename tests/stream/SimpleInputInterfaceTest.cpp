@@ -34,8 +34,8 @@ TEST(SimpleInputInterface, RunsFromConnectToStreamCreatedAndBackToACleanStop) {
     static const char kInitiate[] = "\x08\x04\xFA\x01\x17\x0A\x10Streamed Desktop\x12\x03s60";
     Session s;
     s.stub.scriptStandardSession();
-    int videoTag = 0;
-    s.app.video = reinterpret_cast<IRenderImplementation*>(&videoTag);
+    FakeRenderConsumer video;
+    s.app.video = &video;
     s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "secret", "en", true);
     ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
     ASSERT_TRUE(s.stub.waitForRequests(Request::NETWORK_PING));  // statistics run

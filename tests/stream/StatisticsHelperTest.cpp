@@ -7,6 +7,7 @@
 #include "stream/InputInterface.h"
 #include "stream/StatisticsHelper.h"
 #include "stubstreamer/StubStreamer.h"
+#include "StreamTestSupport.h"
 
 using namespace std::chrono_literals;
 using InputClient::Request;
@@ -33,15 +34,15 @@ IRenderImplementation* fakeConsumer() {
 }
 }  // namespace
 
-TEST(StatisticsHelper, ReportsThePeriodCountersAndPings) {
+TEST(StatisticsHelper, ReportsTheConsumersPeriodCountersAndPings) {
     Connected c;
-    std::atomic<int> reads{0};
-    StatisticsHelper helper(&c.endpoint, 200, 20ms, [&](IRenderImplementation* consumer) {
-        EXPECT_EQ(consumer, fakeConsumer());
-        ++reads;
-        return StatisticsHelper::Counters{5, 1, 4, 3};
-    });
-    helper.start(fakeConsumer());
+    FakeRenderConsumer consumer;
+    consumer.statistics.addReceived(5);
+    consumer.statistics.addLost(1);
+    consumer.statistics.addDecoded(4);
+    consumer.statistics.addRendered(3);
+    StatisticsHelper helper(&c.endpoint, 200, 20ms);
+    helper.start(&consumer);
     // Reports at 20 ms, then every 220 ms; pings at 20 ms, then every 1020 ms.
     ASSERT_TRUE(c.stub.waitForRequests(Request::PEREODIC_MESSAGE, 3));
     helper.stop();
@@ -52,10 +53,29 @@ TEST(StatisticsHelper, ReportsThePeriodCountersAndPings) {
     EXPECT_EQ(m.frameslost(), 1);
     EXPECT_EQ(m.framesdecoded(), 4);
     EXPECT_EQ(m.framesrendered(), 3);
-    EXPECT_EQ(static_cast<int>(reports.size()), reads.load());
+    // Later periods start from zero; the totals stay.
+    EXPECT_EQ(reports[1].body, std::string("\x08\x10\xCA\x02\x00", 5));
+    EXPECT_EQ(consumer.statistics.snapshot().received, 0);
+    EXPECT_EQ(consumer.statistics.totalsSnapshot().received, 5);
     const auto pings = c.stub.requests(Request::NETWORK_PING).size();
     EXPECT_GE(pings, 1u);
     EXPECT_LE(pings, 2u);
+}
+
+TEST(StatisticsHelper, InjectedReaderSeesTheConsumer) {
+    Connected c;
+    std::atomic<int> reads{0};
+    StatisticsHelper helper(&c.endpoint, 0, 10ms, [&](IRenderImplementation* consumer) {
+        EXPECT_EQ(consumer, fakeConsumer());
+        ++reads;
+        return StatisticsHelper::Counters{7, 0, 0, 0};
+    });
+    helper.start(fakeConsumer());
+    ASSERT_TRUE(c.stub.waitForRequests(Request::PEREODIC_MESSAGE, 3));  // period 0: every tick
+    helper.stop();
+    // Every read became one report (the last may still be on its way).
+    EXPECT_TRUE(eventually(
+        [&] { return static_cast<int>(c.stub.requests(Request::PEREODIC_MESSAGE).size()) == reads.load(); }));
 }
 
 TEST(StatisticsHelper, WithoutConsumerPingsOnceAndEndsByItself) {

@@ -13,7 +13,24 @@
 #include <vector>
 
 #include "stream/IClientAppImplementation.h"
+#include "stream/IRenderImplementation.h"
 #include "stream/IStreamPlayer.h"
+
+// A video consumer that only carries the statistics block.
+class FakeRenderConsumer : public IRenderImplementation {
+public:
+    int getFlags() override { return 0; }
+    bool isSynchronous() override { return false; }
+    bool needsKeyFrame() override { return false; }
+    void setParameterSets(const std::uint8_t*, int, const std::uint8_t*, int) override {}
+    void detach(int) override {}
+    void onPacketsLost(int) override {}
+    void decodeFrame(const std::uint8_t*, int, int) override {}
+    bool initialize() override { return true; }
+    void release() override {}
+    int collect(double) override { return 0; }
+    void renderPicture(double, int, int) override {}
+};
 
 class RecordingApp : public IClientAppImplementation {
 public:
