@@ -18,6 +18,7 @@ PKGS=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
   gstreamer1.0-libav
   fonts-dejavu-core fonts-wqy-zenhei
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do
