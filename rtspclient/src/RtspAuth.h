@@ -1,0 +1,48 @@
+#pragma once
+// Basic and Digest (MD5, RFC 2617) authentication of RTSP requests.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rtspclient {
+
+struct AuthChallenge {
+    enum class Scheme { None, Basic, Digest };
+    Scheme scheme = Scheme::None;
+    std::string realm;
+    std::string nonce;
+    std::string opaque;
+    std::string algorithm;
+    bool qopAuth = false;  // the server offers qop "auth"
+    bool stale = false;
+};
+
+// Picks the strongest challenge we can answer from the WWW-Authenticate values of a 401
+// (Digest with MD5 before Basic). Scheme None when none is usable.
+AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate);
+
+class RtspAuthenticator {
+public:
+    void setCredentials(const std::string& user, const std::string& password);
+    bool hasCredentials() const { return !user_.empty() || !password_.empty(); }
+    void setChallenge(const AuthChallenge& challenge);
+    const AuthChallenge& challenge() const { return challenge_; }
+    bool active() const { return challenge_.scheme != AuthChallenge::Scheme::None; }
+    // The Authorization header value for one request; empty when no challenge is known.
+    std::string authorization(const std::string& method, const std::string& uri);
+    // Fixes the client nonce (tests); otherwise it is random.
+    void setClientNonce(const std::string& cnonce) { cnonce_ = cnonce; }
+
+private:
+    std::string user_;
+    std::string password_;
+    AuthChallenge challenge_;
+    std::uint32_t nonceCount_ = 0;
+    std::string cnonce_;
+};
+
+std::string base64Encode(const std::string& in);
+std::string md5Hex(const std::string& in);
+
+}  // namespace rtspclient

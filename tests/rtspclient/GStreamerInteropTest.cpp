@@ -1,0 +1,89 @@
+// The library against GStreamer's RTSP server, through nimbrosta-rtsp-probe, which decodes
+// every video frame with libavcodec and every Opus packet with libopus.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "PeerProcess.h"
+
+namespace {
+
+const std::string kServer = std::string(NIMBROSTA_SOURCE_DIR) + "/tests/rtspclient/gst_rtsp_server.py";
+const std::string kProbe = std::string(NIMBROSTA_BIN_DIR) + "/nimbrosta-rtsp-probe";
+
+bool gstreamerAvailable() {
+    std::string out;
+    return runCommand("/usr/bin/python3 -c \"import gi; gi.require_version('GstRtspServer', '1.0'); "
+                      "from gi.repository import GstRtspServer\" 2>&1",
+                      out) == 0;
+}
+
+std::map<std::string, long> totals(const std::string& output) {
+    std::map<std::string, long> values;
+    const std::size_t pos = output.rfind("total:");
+    if (pos == std::string::npos) return values;
+    std::istringstream in(output.substr(pos + 6, output.find('\n', pos) - pos - 6));
+    std::string item;
+    while (in >> item) {
+        const std::size_t eq = item.find('=');
+        if (eq != std::string::npos) values[item.substr(0, eq)] = std::stol(item.substr(eq + 1));
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST(VideoRTSPClient, PlaysGStreamerStreamsOverUdpAndTcpWithBasicAndDigest) {
+    if (!gstreamerAvailable()) GTEST_SKIP() << "GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0) is not installed";
+    for (const char* auth : {"none", "basic", "digest"}) {
+        PeerProcess server({"/usr/bin/python3", kServer, "--auth", auth});
+        const std::string url = server.firstLine();
+        ASSERT_EQ(url.rfind("rtsp://127.0.0.1:", 0), 0u) << url;
+        for (const bool tcp : {false, true}) {
+            SCOPED_TRACE(std::string(auth) + (tcp ? " tcp" : " udp"));
+            std::string out;
+            const int rc = runCommand(kProbe + (tcp ? " --tcp" : "") + " --user user --password secret --seconds 2 " + url +
+                                          " 2>&1",
+                                      out);
+            EXPECT_EQ(rc, 0) << out;
+            EXPECT_NE(out.find("subsession H264"), std::string::npos);
+            EXPECT_NE(out.find("subsession OPUS"), std::string::npos);
+            auto t = totals(out);
+            EXPECT_GE(t["frames"], 30) << out;
+            EXPECT_EQ(t["decoded"], t["frames"]) << out;
+            EXPECT_GE(t["audio_blocks"], 50) << out;
+            EXPECT_EQ(t["lost"], 0) << out;
+        }
+        if (std::string(auth) != "none") {
+            std::string out;
+            EXPECT_NE(runCommand(kProbe + " --user user --password wrong --seconds 2 " + url + " 2>&1", out), 0);
+            EXPECT_NE(out.find("401"), std::string::npos) << out;
+            EXPECT_NE(runCommand(kProbe + " --seconds 2 " + url + " 2>&1", out), 0);
+            EXPECT_NE(out.find("no credentials"), std::string::npos) << out;
+        }
+    }
+}
+
+TEST(VideoRTSPClient, TakesInterleavedMediaWhenGStreamerRefusesUdp) {
+    if (!gstreamerAvailable()) GTEST_SKIP() << "GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0) is not installed";
+    PeerProcess server({"/usr/bin/python3", kServer, "--auth", "digest", "--tcp-only"});
+    const std::string url = server.firstLine();
+    std::string out;
+    EXPECT_EQ(runCommand(kProbe + " --user user --password secret --seconds 2 " + url + " 2>&1", out), 0) << out;
+    auto t = totals(out);
+    EXPECT_GE(t["frames"], 30) << out;
+    EXPECT_EQ(t["decoded"], t["frames"]);
+    EXPECT_EQ(t["lost"], 0);
+}
+
+TEST(VideoRTSPClient, ProbeSaysWhyItCouldNotPlay) {
+    std::string out;
+    EXPECT_NE(runCommand(kProbe + " --seconds 2 rtsp://127.0.0.1:1/none 2>&1", out), 0);
+    EXPECT_NE(out.find("error: cannot connect"), std::string::npos) << out;
+    EXPECT_NE(runCommand(kProbe + " --seconds 2 http://127.0.0.1/x 2>&1", out), 0);
+    EXPECT_NE(out.find("error:"), std::string::npos) << out;
+    EXPECT_NE(runCommand(kProbe + " 2>&1", out), 0);
+}
