@@ -1,14 +1,13 @@
 #include "core/GLFWAppWindow.h"
 
 #include <GLFW/glfw3.h>
-#define GLFW_EXPOSE_NATIVE_X11
-#include <GLFW/glfw3native.h>
 #include <cmath>
 
 #include "core/LanguageStore.h"
 #include "core/LogLine.h"
 #include "core/SystemHelpers.h"
 #include "core/UiScale.h"
+#include "X11EventQueue.h"
 
 #if NIMBROSTA_WITH_GUI
 #include "gui/ChineseFonts.h"
@@ -268,7 +267,7 @@ void GLFWAppWindow::createGUI() {
     LanguageStore& language = LanguageStore::instance();
     gui_ = std::make_shared<PlayerGUI>(commandHandler_.get(), context_.get());
     std::string face = language.text(LanguageStore::kAltFaceKey);
-    if (face == "default") face = getPreferredChineseFontName();
+    if (face == "default") face = getPreferredChineseFontName(context_.get());
     gui_->loadFontStyles(context_.get(), face);
 #endif
 }
@@ -399,8 +398,7 @@ namespace {
 // into Xlib's queue while the main thread waits on the connection's socket; the main
 // thread would then sleep on events that already arrived. Wake it when that happened.
 void wakeMainLoopForQueuedEvents() {
-    Display* display = glfwGetX11Display();
-    if (display && XEventsQueued(display, QueuedAlready) > 0) glfwPostEmptyEvent();
+    if (x11EventsQueued()) glfwPostEmptyEvent();
 }
 
 }  // namespace
