@@ -15,6 +15,7 @@
 
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
+#include "gui/PlayerGUI.h"
 
 using namespace shelltest;
 
@@ -284,6 +285,23 @@ TEST(GLFWAppWindow, CursorPositionsAndButtonsReachTheGuiInItsUnits) {
     EXPECT_EQ(TestWindow::guiMouseButton(3), 3);
     EXPECT_EQ(TestWindow::guiMouseButton(4), 4);
     EXPECT_EQ(TestWindow::guiMouseButton(5), -1);
+}
+
+TEST(GLFWAppWindow, TheGuiSeesCursorPositionsInLogicalUnits) {
+    ScopedUiScale scale(2.0f);
+    TestWindow window;
+    ASSERT_TRUE(window.create(640, 360, "cursor", false, true));
+    ASSERT_NE(window.getGUI(), nullptr);
+    ASSERT_NE(window.getGraphicsContext(), nullptr);
+    runWithScript(&window, [&] {
+        const Point p = onMain<Point>([&] {
+            window.onCursorPos(window.getWindow(), 640, 101);
+            std::lock_guard<std::recursive_mutex> lock(window.guiLock());
+            return window.getGUI()->mousePosition();
+        });
+        EXPECT_EQ(p.x, 320);
+        EXPECT_EQ(p.y, 50);
+    });
 }
 
 int main(int argc, char** argv) {
