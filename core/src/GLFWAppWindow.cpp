@@ -13,6 +13,7 @@
 #include "gui/ChineseFonts.h"
 #include "gui/GraphicsContextOpenGLGLFW.h"
 #include "gui/PlayerGUI.h"
+#include "gui/PopMenu.h"
 #else
 // Without the widget toolkit a window has no graphics context or GUI: it clears its
 // client area and swaps. These declarations only let the owning pointers compile.
@@ -261,8 +262,18 @@ bool GLFWAppWindow::create(int logicalWidth, int logicalHeight, const char* titl
     return true;
 }
 
+void setPopupMenuLabels() {
+#if NIMBROSTA_WITH_GUI
+    const LanguageStore& l = LanguageStore::instance();
+    PopMenu::setLabels(l.text("text_undo"), l.text("text_cut"), l.text("text_copy"), l.text("text_paste"),
+                       l.text("text_delete"), l.text("text_all"));
+#endif
+}
+
 void GLFWAppWindow::createGUI() {
     gui_.reset();
+    // Set again for every window, so a language chosen after start-up reaches its menus.
+    setPopupMenuLabels();
 #if NIMBROSTA_WITH_GUI
     LanguageStore& language = LanguageStore::instance();
     gui_ = std::make_shared<PlayerGUI>(commandHandler_.get(), context_.get());

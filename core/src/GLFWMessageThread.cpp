@@ -130,6 +130,7 @@ GLFWApp& GLFWApp::instance() {
 GLFWApp::GLFWApp() {
     // Path conversions use the user's locale; a locale the system lacks falls back.
     loadUserLocale();
+    setPopupMenuLabels();
 }
 
 void GLFWApp::quit() {

@@ -15,7 +15,9 @@
 
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
+#include "core/LanguageStore.h"
 #include "gui/PlayerGUI.h"
+#include "gui/PopMenu.h"
 
 using namespace shelltest;
 
@@ -302,6 +304,22 @@ TEST(GLFWAppWindow, TheGuiSeesCursorPositionsInLogicalUnits) {
         EXPECT_EQ(p.x, 320);
         EXPECT_EQ(p.y, 50);
     });
+}
+
+TEST(GLFWAppWindow, EveryWindowSetsThePopupMenuLabelsFromTheCurrentLanguage) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("lang_en.ini"), "text_undo=Undo\ntext_cut=Cut\ntext_copy=Copy\n"
+                                                    "text_paste=Paste\ntext_delete=Delete\ntext_all=All\n");
+    testsupport::writeFile(dir.file("lang_de.ini"), "text_undo=Rückgängig\ntext_all=Alles\n");
+    LanguageStore& language = LanguageStore::instance();
+    language.setFolder(dir.path());
+    language.load("en");
+    language.load("de");
+    TestWindow window;
+    ASSERT_TRUE(window.create(200, 100, "labels", false, true));
+    EXPECT_EQ(PopMenu::labels(), (std::vector<std::string>{"Rückgängig", "text_cut", "text_copy", "text_paste",
+                                                           "text_delete", "Alles"}));
+    runWithScript(&window, [] {});
 }
 
 int main(int argc, char** argv) {

@@ -218,6 +218,10 @@ public:
     static bool log(int code, const std::string& text);
 };
 
+// Sets the labels of the text-edit popup menu from the language store ("text_undo",
+// "text_cut", "text_copy", "text_paste", "text_delete", "text_all").
+void setPopupMenuLabels();
+
 // Converts a cursor position in window coordinates into the GUI's logical coordinates.
 void cursorToLogical(double x, double y, int windowWidth, int windowHeight, int logicalWidth, int logicalHeight,
                      int& outX, int& outY);
