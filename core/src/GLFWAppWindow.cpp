@@ -221,6 +221,8 @@ bool GLFWAppWindow::create(int logicalWidth, int logicalHeight, const char* titl
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_RESIZABLE, resizable ? GLFW_TRUE : GLFW_FALSE);
     glfwWindowHint(GLFW_DECORATED, decorated ? GLFW_TRUE : GLFW_FALSE);
+    // Shown once it is centred, so it does not appear first in the corner.
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
     const float scale = getUiScale();
     const int width = static_cast<int>(logicalWidth * scale);
@@ -240,6 +242,7 @@ bool GLFWAppWindow::create(int logicalWidth, int logicalHeight, const char* titl
             glfwSetWindowPos(window, mx + (mode->width - width) / 2, my + (mode->height - height) / 2);
         }
     }
+    glfwShowWindow(window);
 
     glfwMakeContextCurrent(window);
 #if NIMBROSTA_WITH_GUI

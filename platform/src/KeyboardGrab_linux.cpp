@@ -21,7 +21,8 @@ public:
     void release() override {
         if (!grabbed_) return;
         XUngrabKeyboard(display_, CurrentTime);
-        XFlush(display_);
+        // A round trip: the keyboard is free for other clients when this returns.
+        XSync(display_, False);
         grabbed_ = false;
     }
 

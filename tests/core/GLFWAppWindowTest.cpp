@@ -296,6 +296,8 @@ TEST(GLFWAppWindow, TheGuiSeesCursorPositionsInLogicalUnits) {
     ASSERT_NE(window.getGUI(), nullptr);
     ASSERT_NE(window.getGraphicsContext(), nullptr);
     runWithScript(&window, [&] {
+        // The GUI learns its logical size (which bounds the cursor) in the render thread's tick.
+        ASSERT_TRUE(x11test::waitUntil([&] { return window.drawn.load() >= 1; }));
         const Point p = onMain<Point>([&] {
             window.onCursorPos(window.getWindow(), 640, 101);
             std::lock_guard<std::recursive_mutex> lock(window.guiLock());
