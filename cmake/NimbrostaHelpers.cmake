@@ -15,7 +15,7 @@ function(nimbrosta_add_test)
   if(T_GL)
     list(APPEND labels gl)
     add_test(NAME ${T_NAME}
-      COMMAND xvfb-run -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:${T_NAME}>
+      COMMAND xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" $<TARGET_FILE:${T_NAME}>
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1")
   else()
