@@ -11,10 +11,12 @@
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include "AllocationCounter.h"
 #include "ScriptedJoystickSource.h"
 #include "stream/InterfaceJoystickInputDevice.h"
 #include "stream/JoystickButtonToButtonEventHandler.h"
 #include "stream/JoystickManager.h"
+#include "stream/UIJoystickDevice.h"
 
 namespace fs = std::filesystem;
 
@@ -181,6 +183,28 @@ TEST(JoystickManager, PollMapsOnlyChangedControlsIntoTheState) {
         r.manager.poll();
         EXPECT_EQ(r.entry().state, expected);
     }
+}
+
+// The poll runs every 10 ms: once warmed up it allocates nothing, moving or not.
+TEST(JoystickManager, PollAllocatesNothingOnceWarm) {
+    Rig r;
+    UIJoystickDevice form;
+    r.source.plug(0, "Pad", 14, 6);
+    r.source.plug(1, "Other", 12, 4);
+    r.manager.scanDevices();
+    r.manager.setMonitorDevice(&form);
+    auto wiggle = [&](int i) {
+        r.source.setAxis(0, i % 6, (i % 3) * 0.5f - 0.5f);
+        r.source.setButton(0, i % 14, i % 2 == 0);
+        r.source.setAxis(1, 0, i % 2 ? 1.0f : -1.0f);
+        r.manager.poll();
+    };
+    for (int i = 0; i < 20; ++i) wiggle(i);
+    const auto before = allocationCount().load();
+    for (int i = 0; i < 200; ++i) wiggle(i);
+    for (int i = 0; i < 50; ++i) r.manager.poll();
+    EXPECT_EQ(allocationCount().load() - before, 0u);
+    EXPECT_TRUE(form.takeChanged());
 }
 
 TEST(JoystickManager, ReadingsOfAnotherShapeAreSkippedSafely) {
