@@ -29,3 +29,15 @@ function(nimbrosta_add_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}")
   endif()
 endfunction()
+
+# Adds every sub-folder of the calling folder that has a CMakeLists.txt, in name order, so
+# that a new tool, test or benchmark folder joins the build without editing its parent.
+macro(nimbrosta_add_subdirectories)
+  file(GLOB _nimbrosta_subdirs LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _nimbrosta_subdirs)
+  foreach(_nimbrosta_dir IN LISTS _nimbrosta_subdirs)
+    if(IS_DIRECTORY ${_nimbrosta_dir} AND EXISTS ${_nimbrosta_dir}/CMakeLists.txt)
+      add_subdirectory(${_nimbrosta_dir})
+    endif()
+  endforeach()
+endmacro()

@@ -17,7 +17,8 @@ PKGS=(
   python3 python3-pil python3-gi gir1.2-gst-rtsp-server-1.0 gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
   gstreamer1.0-libav
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-wqy-zenhei
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -30,7 +30,7 @@ def main():
                               stdout=subprocess.PIPE, text=True)
     url = server.stdout.readline().strip()
     try:
-        ours_cmd = [os.path.join(a.build, "bench/rtspclient-count"), url, str(a.seconds)] + (["--tcp"] if a.tcp else [])
+        ours_cmd = [os.path.join(a.build, "bin/rtspclient-count"), url, str(a.seconds)] + (["--tcp"] if a.tcp else [])
         ff_cmd = ["ffmpeg", "-nostdin", "-loglevel", "error"] + (["-rtsp_transport", "tcp"] if a.tcp else []) + \
                  ["-i", url, "-c", "copy", "-f", "null", "-"]
         ours = subprocess.Popen(ours_cmd, stdout=subprocess.PIPE, text=True)

@@ -1,0 +1,61 @@
+#pragma once
+// Runs the stand-in web service (nimbrosta-stub-service) on 127.0.0.1 for one test program
+// and drives its control endpoints: request log, scripted faults, reset.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct LoggedRequest {
+    std::string method;
+    std::string target;  // path and query exactly as sent
+    std::string path;
+    std::string query;
+    bool chunked = false;
+    std::string contentLength;  // empty when the header was absent
+};
+
+class StubService {
+public:
+    // certDir empty: a fresh temporary folder with a fresh test CA.
+    explicit StubService(const std::string& certDir = std::string(), double etaSeconds = 1.0);
+    ~StubService();
+
+    StubService(const StubService&) = delete;
+    StubService& operator=(const StubService&) = delete;
+
+    int port() const { return port_; }
+    const std::string& baseUrl() const { return baseUrl_; }
+    const std::string& caPath() const { return caPath_; }
+    const std::string& certDir() const { return certDir_; }
+
+    // POSTs the JSON body to /_stub/<name>; returns the reply body.
+    std::string control(const std::string& name, const std::string& jsonBody = "{}");
+    void reset() { control("reset"); }
+    // The next request (or `times` requests) of path gets the given HTTP status and body.
+    void replyWith(const std::string& path, const std::string& body, int http = 200, int times = 1);
+    void delay(const std::string& path, double seconds, int times = 1);
+    void resetConnection(const std::string& path, int times = 1);
+    std::vector<LoggedRequest> log();
+
+    // Makes a folder with another test CA and returns the path of its ca.pem.
+    static std::string makeOtherCa(const std::string& dir);
+
+private:
+    int pid_ = -1;
+    int stdinFd_ = -1;
+    int port_ = 0;
+    bool ownsCertDir_;
+    std::string certDir_;
+    std::string baseUrl_;
+    std::string caPath_;
+};
+
+// Makes a temporary folder under /tmp.
+std::string makeTempDir();
+
+// Captures what fn writes to standard output.
+std::string captureStdout(const std::function<void()>& fn);
+
+// Points the client at the stand-in (NIMBROSTA_SERVICE_URL, NIMBROSTA_EXTRA_ROOT_CA).
+void useStubService(const StubService& stub);

@@ -1,0 +1,69 @@
+#pragma once
+// Synchronous HTTP(S) client over one libcurl easy handle. One client serves one job on one
+// thread and is dropped afterwards. The received body stays in the buffer until the next
+// request.
+//
+// The trust set is two compiled-in public roots plus the PEM file named by
+// NIMBROSTA_EXTRA_ROOT_CA when that variable is set; libcurl's and OpenSSL's default CA
+// locations are never consulted.
+
+#include <cstdint>
+#include <string>
+
+typedef void CURL;
+
+class HttpClient {
+public:
+    static constexpr std::int32_t kDefaultTimeoutSeconds = 10;
+    static constexpr long kConnectTimeoutSeconds = 2;
+    static constexpr long kDummyTimeoutSeconds = 2;
+
+    HttpClient();
+    ~HttpClient();
+
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    bool get(const std::string& url);
+    // POST of the whole URL; the body is sent with its exact length (Content-Length).
+    bool post(const std::string& url, const std::string& body);
+    // Like get with a 2-second total time-out; used to time servers.
+    bool dummy(const std::string& url);
+
+    // The transfer succeeded and the server answered 200.
+    bool isOk() const { return curlResult == 0 && httpCode == 200; }
+    std::int32_t getHttpCode() const { return httpCode; }
+    std::int32_t getCurlResult() const { return curlResult; }
+
+    // The body received by the last request.
+    const std::string& getBuffer() const { return buffer; }
+
+    // Total time-out of get and post in seconds (10 unless changed).
+    void setTimeoutSeconds(std::int32_t seconds) { timeoutSeconds = seconds; }
+    std::int32_t getTimeoutSeconds() const { return timeoutSeconds; }
+    // Connect time-out in milliseconds; tests shorten it.
+    void setConnectTimeoutMilliseconds(long milliseconds);
+
+    // The easy handle (null when libcurl could not make one); used for URL escaping.
+    CURL* getHandle() const { return handle; }
+
+    // libcurl's SSL context callback: installs the trusted roots into the TLS context.
+    static int sslContextCallback(CURL* curl, void* sslContext, void* userData);
+
+    // The URL as it may be logged: everything before the first "?".
+    static std::string urlForLog(const std::string& url);
+
+private:
+    enum class Method { Get, Dummy, Post };
+    bool perform(Method method, const std::string& url, const std::string& body);
+    static std::size_t writeCallback(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t readCallback(char* data, std::size_t size, std::size_t count, void* self);
+
+    CURL* handle = nullptr;
+    std::string buffer;
+    std::string postBody;
+    std::int32_t readPosition = 0;
+    std::int32_t curlResult = 0;
+    std::int32_t httpCode = 0;
+    std::int32_t timeoutSeconds = kDefaultTimeoutSeconds;
+};
