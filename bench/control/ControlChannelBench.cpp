@@ -21,9 +21,13 @@
 #include <thread>
 #include <vector>
 
+#include <ctime>
+
 #include "input-lib/InputClient.pb.h"
 #include "stream/FrameReader.h"
+#include "stream/InputAPI.h"
 #include "stream/InputInterface.h"
+#include "stubstreamer/StubStreamer.h"
 
 namespace {
 std::atomic<std::uint64_t> allocations{0};
@@ -200,5 +204,73 @@ void BM_Throughput100k(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(sent));
 }
 BENCHMARK(BM_Throughput100k)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The input API end to end to the stand-in streamer: the call on this thread until the
+// streamer has parsed and recorded the request.
+template <class Send>
+void inputToStub(benchmark::State& state, Send send) {
+    StubStreamer stub;
+    Endpoint endpoint;
+    endpoint.InitiateConnection("127.0.0.1", stub.port());
+    while (!endpoint.started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::vector<double> micros;
+    micros.reserve(1 << 20);
+    std::size_t sent = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        send(endpoint.inputAPI(), static_cast<int>(sent));
+        stub.waitForFrames(++sent);
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    state.counters["p50_us"] = percentile(micros, 0.50);
+    state.counters["p99_us"] = percentile(micros, 0.99);
+    state.SetItemsProcessed(static_cast<std::int64_t>(sent));
+}
+
+void BM_MouseMoveToStub(benchmark::State& state) {
+    inputToStub(state, [](InputAPI& in, int i) { in.MouseMove(i & 0xFFFF, 100, 1, -1, 1920, 1080, true); });
+}
+BENCHMARK(BM_MouseMoveToStub)->UseRealTime();
+
+void BM_KeyDownToStub(benchmark::State& state) {
+    inputToStub(state, [](InputAPI& in, int i) { in.KeyDown(0x41 + (i & 15), 0x1E, 0); });
+}
+BENCHMARK(BM_KeyDownToStub)->UseRealTime();
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// A 1 kHz mouse for one second: the CPU time of the whole process (sender, io thread and
+// the plain socket peer, so an upper bound) as a share of one core, less the share of the
+// same 1 ms pacing loop without events (timer wake-ups cost the pacing thread alone).
+double pacedShare(Session& s, bool send) {
+    const double cpu0 = processCpuSeconds();
+    const auto start = Clock::now();
+    auto next = start;
+    for (int i = 0; i < 1000; ++i) {
+        next += std::chrono::milliseconds(1);
+        std::this_thread::sleep_until(next);
+        if (send) s.endpoint.inputAPI().MouseMove(i, 100, 1, 0, 1920, 1080, false);
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    return (processCpuSeconds() - cpu0) / wall;
+}
+
+void BM_Mouse1kHzCpu(benchmark::State& state) {
+    Session s;
+    double withEvents = 0, pacingOnly = 0;
+    int rounds = 0;
+    for (auto _ : state) {
+        pacingOnly += pacedShare(s, false);
+        withEvents += pacedShare(s, true);
+        ++rounds;
+    }
+    state.counters["cpu_percent_of_core"] = rounds ? 100.0 * (withEvents - pacingOnly) / rounds : 0;
+    state.counters["pacing_only_percent"] = rounds ? 100.0 * pacingOnly / rounds : 0;
+}
+BENCHMARK(BM_Mouse1kHzCpu)->UseRealTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

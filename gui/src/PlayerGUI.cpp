@@ -23,6 +23,15 @@ PlayerGUI::PlayerGUI(PlayerGUICommandHandler* handler, AbstractGraphicsContext* 
     setColorsFromTable();
 }
 
+const char* PlayerGUI::getClipboardText() {
+    return context_ ? context_->getClipboardText() : nullptr;
+}
+
+void PlayerGUI::setClipboardText(const std::string& text) {
+    if (context_)
+        context_->setClipboardText(text.c_str());
+}
+
 PlayerGUI::~PlayerGUI() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     // Widgets nobody else owns are deleted (their destructors unregister them). A widget that

@@ -7,6 +7,12 @@
 #include "core/LogLine.h"
 #include "input-lib/InputClient.pb.h"
 #include "stream/AsyncInputClient.h"
+#include "stream/ClientDBAPI.h"
+#include "stream/CommonAPI.h"
+#include "stream/InputAPI.h"
+#include "stream/PingAPI.h"
+#include "stream/SystemControlAPI.h"
+#include "stream/VideoControlAPI.h"
 
 InputInterface::InputInterface(std::chrono::milliseconds inactivityTimeout)
     : inactivityTimeout_(inactivityTimeout),
@@ -14,11 +20,23 @@ InputInterface::InputInterface(std::chrono::milliseconds inactivityTimeout)
       resolver_(io_) {
     thread_ = std::thread([this] { io_.run(); });
     ioThreadId_ = thread_.get_id();
+    clientDBAPI_ = std::make_unique<ClientDBAPI>(this);
+    inputAPI_ = std::make_unique<InputAPI>(this);
+    systemControlAPI_ = std::make_unique<SystemControlAPI>(this);
+    pingAPI_ = std::make_unique<PingAPI>(this);
+    videoControlAPI_ = std::make_unique<VideoControlAPI>(this);
+    commonAPI_ = std::make_unique<CommonAPI>(this);
 }
 
 InputInterface::~InputInterface() {
     InputInterface::StopAllConnections();
     stopIoThread();
+    commonAPI_.reset();
+    videoControlAPI_.reset();
+    pingAPI_.reset();
+    systemControlAPI_.reset();
+    inputAPI_.reset();
+    clientDBAPI_.reset();
 }
 
 void InputInterface::stopIoThread() {

@@ -61,10 +61,10 @@ void PlayerVideoRSTPClient::setAudioEnabled(bool enabled) {
     }
 }
 
-void PlayerVideoRSTPClient::start() {
+bool PlayerVideoRSTPClient::start() {
     std::unique_lock<std::mutex> l(mutex_);
     // A client serves one run: its thread told the session that it finished and forgot it.
-    if (running_ || handle_ || served_) return;
+    if (running_ || handle_ || served_) return false;
     running_ = true;
     served_ = true;
     created_ = false;
@@ -80,12 +80,13 @@ void PlayerVideoRSTPClient::start() {
         IMediaSession* session = session_;
         session_ = nullptr;
         if (session) session->onVideoClientFinished();
-        return;
+        return false;
     }
     l.lock();
     // The thread may have gone through its whole body already (creation failed), which
     // clears created again; running is cleared by then too.
     createdCondition_.wait(l, [this] { return created_ || !running_; });
+    return handle_ != nullptr;
 }
 
 void PlayerVideoRSTPClient::requestStop() {
@@ -166,4 +167,10 @@ void PlayerVideoRSTPClient::rtspDo() {
     created_ = false;
     if (session_) session_->onVideoClientFinished();
     session_ = nullptr;
+}
+
+std::shared_ptr<IStreamPlayer> PlayerVideoRSTPClientFactory::create(const std::string& url, const std::string& user,
+                                                                    const std::string& password,
+                                                                    const std::string& tag, IMediaSession* session) {
+    return std::make_shared<PlayerVideoRSTPClient>(url, user, password, tag, session);
 }

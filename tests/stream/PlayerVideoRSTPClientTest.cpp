@@ -104,7 +104,7 @@ TEST(PlayerVideoRSTPClient, PlaysTheStreamIntoDecodingConsumersOverUdpOrTcpAsCon
             PlayerVideoRSTPClient client(server.url(), "tmp-user", "tmp-pass", "SimpleInputInterface", &session);
             client.setVideoConsumer(&video);
             client.setAudioConsumer(&audio);
-            client.start();
+            EXPECT_TRUE(client.start());
             EXPECT_TRUE(client.isRunning());
             ASSERT_TRUE(waitFor([&] { return video.pictures >= 45 && audio.blocks >= 20; }))
                 << "pictures " << video.pictures << " audio blocks " << audio.blocks;
@@ -223,10 +223,10 @@ TEST(PlayerVideoRSTPClient, FailedCreationLogsOnceAndFinishesWithoutHangingStart
         testing::internal::CaptureStdout();
         {
             PlayerVideoRSTPClient client("http://127.0.0.1/stream", "u", "p", "t", &session);
-            client.start();
+            EXPECT_FALSE(client.start());
             ASSERT_TRUE(session.waitFinished());
             EXPECT_TRUE(waitFor([&] { return !client.isRunning(); }));
-            client.start();  // served its run: nothing happens
+            EXPECT_FALSE(client.start());  // served its run: nothing happens
             client.stop(true);
             client.stop(true);
         }

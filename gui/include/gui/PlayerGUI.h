@@ -124,6 +124,10 @@ public:
     IGUIPopupManager* popupManager() const { return popupManager_; }
     bool registerTutorialTarget(int page, int kind, Widget* widget);
     AbstractGraphicsContext* context() const { return context_; }
+    // The clipboard through the graphics context (main thread): null without a context or
+    // when the clipboard holds no text.
+    const char* getClipboardText();
+    void setClipboardText(const std::string& text);
 
     // ---- drawing helpers (logical rectangles, "controls" white patch) ----
     void fillRect(AbstractGraphicsContext* context, int x, int y, int width, int height);

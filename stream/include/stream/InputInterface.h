@@ -2,7 +2,9 @@
 // One endpoint of the control channel to a streamer.
 //
 // It owns the io thread on which all control-channel work runs, the transport of the
-// current connection, and the registry of response handlers keyed by response type.
+// current connection, the registry of response handlers keyed by response type, and the
+// feature objects through which the rest of the program builds requests (shared variables,
+// input, system commands, pings, video control, statistics).
 // Connections come and go: each InitiateConnection makes a new transport, each
 // StopAllConnections drops the current one without any further callback.
 //
@@ -33,6 +35,12 @@ class Response;
 }  // namespace InputClient
 
 class AsyncInputClient;
+class ClientDBAPI;
+class InputAPI;
+class SystemControlAPI;
+class PingAPI;
+class VideoControlAPI;
+class CommonAPI;
 
 class InputInterface : public AsyncInputClientEvents {
 public:
@@ -66,6 +74,14 @@ public:
     // Runs every handler registered for the response's type; returns the OR of their results.
     bool onResponse(const InputClient::Response& response) override;
 
+    // The feature objects of the endpoint, built in this order after the io thread started.
+    ClientDBAPI& clientDBAPI() { return *clientDBAPI_; }
+    InputAPI& inputAPI() { return *inputAPI_; }
+    SystemControlAPI& systemControlAPI() { return *systemControlAPI_; }
+    PingAPI& pingAPI() { return *pingAPI_; }
+    VideoControlAPI& videoControlAPI() { return *videoControlAPI_; }
+    CommonAPI& commonAPI() { return *commonAPI_; }
+
     boost::asio::io_context& ioContext() { return io_; }
     bool isIoThread() const { return std::this_thread::get_id() == ioThreadId_; }
     std::chrono::milliseconds inactivityTimeout() const { return inactivityTimeout_; }
@@ -88,4 +104,11 @@ private:
     std::thread::id ioThreadId_;
     std::mutex clientMutex_;
     std::shared_ptr<AsyncInputClient> client_;
+    // Destroyed in reverse order, after the io thread has stopped.
+    std::unique_ptr<ClientDBAPI> clientDBAPI_;
+    std::unique_ptr<InputAPI> inputAPI_;
+    std::unique_ptr<SystemControlAPI> systemControlAPI_;
+    std::unique_ptr<PingAPI> pingAPI_;
+    std::unique_ptr<VideoControlAPI> videoControlAPI_;
+    std::unique_ptr<CommonAPI> commonAPI_;
 };
