@@ -1,0 +1,147 @@
+#pragma once
+// Test helpers that talk to the X server directly: finding top-level windows by title,
+// reading their geometry and size hints, and sending them the messages a window manager
+// or the keyboard would send.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace x11test {
+
+// A connection of its own to $DISPLAY.
+class Connection {
+public:
+    Connection() : display_(XOpenDisplay(nullptr)) {}
+    ~Connection() {
+        if (display_) XCloseDisplay(display_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Display* get() const { return display_; }
+    explicit operator bool() const { return display_ != nullptr; }
+
+private:
+    Display* display_;
+};
+
+inline std::string windowTitle(Display* d, Window w) {
+    Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(d, w, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+// The first viewable top-level window with the given title, or 0.
+inline Window findWindow(Display* d, const std::string& title) {
+    Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (!XQueryTree(d, root, &root, &parent, &children, &count)) return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+            windowTitle(d, children[i]) == title)
+            found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// Polls until the window appears (up to timeoutMs); 0 when it did not.
+inline Window waitForWindow(Display* d, const std::string& title, int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        XSync(d, False);
+        if (Window w = findWindow(d, title)) return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+inline Geometry geometry(Display* d, Window w) {
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, w, &a);
+    Window child = 0;
+    Geometry g;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &g.x, &g.y, &child);
+    g.width = a.width;
+    g.height = a.height;
+    return g;
+}
+
+// Whether the size hints fix the window's size (minimum equal to maximum).
+inline bool hasFixedSize(Display* d, Window w) {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(d, w, &hints, &supplied)) return false;
+    return (hints.flags & PMinSize) && (hints.flags & PMaxSize) && hints.min_width == hints.max_width &&
+           hints.min_height == hints.max_height;
+}
+
+// What a window manager sends when the user clicks the close button.
+inline void sendDeleteWindow(Display* d, Window w) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+// A key press (and release) of keysym delivered to the window.
+inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
+    XEvent e{};
+    e.xkey.type = KeyPress;
+    e.xkey.display = d;
+    e.xkey.window = w;
+    e.xkey.root = DefaultRootWindow(d);
+    e.xkey.subwindow = None;
+    e.xkey.time = CurrentTime;
+    e.xkey.same_screen = True;
+    e.xkey.keycode = XKeysymToKeycode(d, keysym);
+    XSendEvent(d, w, True, KeyPressMask, &e);
+    if (release) {
+        e.xkey.type = KeyRelease;
+        XSendEvent(d, w, True, KeyReleaseMask, &e);
+    }
+    XFlush(d);
+}
+
+// Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().
+inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() >= end) return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+}  // namespace x11test
