@@ -2,11 +2,17 @@
 
 #include <atomic>
 
+#include "stream/PlayerVideoRSTPClient.h"
+
 namespace {
 std::atomic<IStreamPlayerFactory*> defaultStreamPlayerFactory{nullptr};
 }
 
-IStreamPlayerFactory* IStreamPlayerFactory::defaultFactory() { return defaultStreamPlayerFactory.load(); }
+IStreamPlayerFactory* IStreamPlayerFactory::defaultFactory() {
+    static PlayerVideoRSTPClientFactory rtspPlayers;
+    IStreamPlayerFactory* factory = defaultStreamPlayerFactory.load();
+    return factory ? factory : &rtspPlayers;
+}
 
 void IStreamPlayerFactory::setDefaultFactory(IStreamPlayerFactory* factory) {
     defaultStreamPlayerFactory.store(factory);

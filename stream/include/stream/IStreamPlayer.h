@@ -1,7 +1,7 @@
 #pragma once
 // The RTSP player a stream session starts once the streamer has created the stream, and
-// the factory that makes it. The session depends only on these operations; the program
-// wires in the real player through the process-wide default factory.
+// the factory that makes it. The session depends only on these operations; unless told
+// otherwise it gets the RTSP media client (PlayerVideoRSTPClient) from the default factory.
 
 #include <memory>
 #include <string>
@@ -33,7 +33,8 @@ public:
                                                   const std::string& password, const std::string& tag,
                                                   IMediaSession* session) = 0;
 
-    // The factory sessions use when they are given none (null until the program sets one).
+    // The factory sessions use when they are given none: the one last set, or the RTSP
+    // media client's when none is set (setting null returns to it).
     static IStreamPlayerFactory* defaultFactory();
     static void setDefaultFactory(IStreamPlayerFactory* factory);
 };
