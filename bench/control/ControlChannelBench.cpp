@@ -5,6 +5,7 @@
 // every frame. Heap allocations are counted process-wide (every thread, the io thread
 // included) by replacing the global operator new.
 
+#include "AllocationCounter.h"
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -29,22 +30,6 @@
 #include "stream/InputInterface.h"
 #include "stubstreamer/StubStreamer.h"
 
-namespace {
-std::atomic<std::uint64_t> allocations{0};
-thread_local std::uint64_t threadAllocations = 0;
-}
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    ++threadAllocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -170,8 +155,8 @@ void BM_SendLatency(benchmark::State& state) {
     // Warm the frame pool and the io thread's handler memory.
     for (int i = 0; i < 100; ++i) s.endpoint.send(request), ++sent;
     s.peer.waitFor(sent);
-    const auto allocBefore = allocations.load();
-    const auto senderBefore = threadAllocations;
+    const auto allocBefore = allocationCount().load();
+    const auto senderBefore = threadAllocationCount();
     std::uint64_t measured = 0;
     for (auto _ : state) {
         const auto t0 = Clock::now();
@@ -180,8 +165,8 @@ void BM_SendLatency(benchmark::State& state) {
         micros.push_back(std::chrono::duration<double, std::micro>(s.peer.arrival(sent - 1) - t0).count());
         ++measured;
     }
-    const auto allocs = allocations.load() - allocBefore;
-    const auto senderAllocs = threadAllocations - senderBefore;
+    const auto allocs = allocationCount().load() - allocBefore;
+    const auto senderAllocs = threadAllocationCount() - senderBefore;
     state.counters["p50_us"] = percentile(micros, 0.50);
     state.counters["p99_us"] = percentile(micros, 0.99);
     // micros itself may grow during the loop; it reserved enough for a million samples.

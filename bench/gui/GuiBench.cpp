@@ -1,6 +1,7 @@
 // Batching and text layout throughput on the recording context (no OpenGL), with a count of
 // heap allocations per iteration: the draw path should allocate nothing once warm.
 
+#include "AllocationCounter.h"
 #include "gui/GraphicsFont.h"
 #include "gui/PlayerGUI.h"
 #include "gui/TextServiceFreeType.h"
@@ -14,7 +15,7 @@
 #include <memory>
 
 // Heap allocations so far (AllocationCounter.cpp replaces operator new).
-extern std::atomic<long> gAllocations;
+
 
 using guitest::FakeSurface;
 using guitest::RecordingGraphicsContext;
@@ -32,11 +33,11 @@ void BM_DrawImageFlush(benchmark::State& state) {
     long allocations = 0;
     for (auto _ : state) {
         ctx.clearRecords();
-        const long before = gAllocations;
+        const long before = static_cast<long>(allocationCount().load());
         for (int i = 0; i < quads; ++i)
             ctx.drawImage(list[i % surfaces], i & 511, i & 255, 16, 16, 0, 0, 0.25f, 0.25f, 0xffffffff, 0.0f);
         ctx.flush();
-        allocations += gAllocations - before;
+        allocations += static_cast<long>(allocationCount().load()) - before;
     }
     state.SetItemsProcessed(state.iterations() * quads);
     state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));
@@ -66,10 +67,10 @@ void BM_DrawTextParagraph(benchmark::State& state) {
     long allocations = 0;
     for (auto _ : state) {
         ctx.clearRecords();
-        const long before = gAllocations;
+        const long before = static_cast<long>(allocationCount().load());
         ctx.drawText(text, 0, -1, &font, 0, 0, 400, 0, 4);
         ctx.flush();
-        allocations += gAllocations - before;
+        allocations += static_cast<long>(allocationCount().load()) - before;
     }
     state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));
 }
@@ -124,10 +125,10 @@ void BM_PlayerGUIRender300(benchmark::State& state) {
     long allocations = 0;
     for (auto _ : state) {
         tree.ctx.clearRecords();
-        const long before = gAllocations;
+        const long before = static_cast<long>(allocationCount().load());
         tree.gui.render(&tree.ctx);
         tree.ctx.flush();
-        allocations += gAllocations - before;
+        allocations += static_cast<long>(allocationCount().load()) - before;
     }
     state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));
 }

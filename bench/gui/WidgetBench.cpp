@@ -3,6 +3,7 @@
 // the draw) and of a pointer move, with heap allocations counted per iteration. Once the
 // texts are laid out, a frame should allocate nothing.
 
+#include "AllocationCounter.h"
 #include "gui/Button.h"
 #include "gui/CheckBox.h"
 #include "gui/List.h"
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-extern std::atomic<long> gAllocations;
+
 
 using guitest::RecordingGraphicsContext;
 
@@ -91,9 +92,9 @@ void BM_WidgetScreenFrame(benchmark::State& state) {
     Screen screen;
     long allocations = 0;
     for (auto _ : state) {
-        const long before = gAllocations;
+        const long before = static_cast<long>(allocationCount().load());
         screen.frame();
-        allocations += gAllocations - before;
+        allocations += static_cast<long>(allocationCount().load()) - before;
     }
     state.counters["widgets"] = double(screen.gui.widgetCount());
     state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));
@@ -105,9 +106,9 @@ void BM_WidgetScreenPointerMove(benchmark::State& state) {
     long allocations = 0;
     int i = 0;
     for (auto _ : state) {
-        const long before = gAllocations;
+        const long before = static_cast<long>(allocationCount().load());
         screen.gui.onMouseMove((i * 37) % 1280, (i * 11) % 720);
-        allocations += gAllocations - before;
+        allocations += static_cast<long>(allocationCount().load()) - before;
         ++i;
     }
     state.counters["allocs/iter"] = benchmark::Counter(double(allocations) / double(state.iterations()));

@@ -1,6 +1,7 @@
 // Per-packet cost of the client's receive path (reorder window, H.264 depacketization,
 // delivery) plus frame assembly in the sink, on a synthetic 1080p60 stream.
 
+#include "AllocationCounter.h"
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,21 +14,6 @@
 
 #include "RtpReceiver.h"
 
-namespace {
-std::atomic<std::uint64_t> gAllocations{0};
-}
-
-// Counts every allocation of the process, so the steady state can be checked for none.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t n) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -113,7 +99,7 @@ void BM_H264ReceivePath(benchmark::State& state) {
     }
     sink.latenciesNs.clear();
     sink.latenciesNs.reserve(1 << 20);
-    const std::uint64_t allocationsBefore = gAllocations.load();
+    const std::uint64_t allocationsBefore = allocationCount().load();
     std::uint64_t packets = 0;
     for (auto _ : state) {
         const Packet& p = stream[i];
@@ -127,7 +113,7 @@ void BM_H264ReceivePath(benchmark::State& state) {
         bytes += p.bytes.size();
         ++packets;
     }
-    const std::uint64_t allocations = gAllocations.load() - allocationsBefore;
+    const std::uint64_t allocations = allocationCount().load() - allocationsBefore;
     auto& l = sink.latenciesNs;
     std::sort(l.begin(), l.end());
     state.SetItemsProcessed(static_cast<std::int64_t>(packets));
