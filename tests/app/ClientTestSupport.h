@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "../core/TestSupport.h"
+#include "TestSupport.h"
 #include "platform/Process.h"
 
 namespace clienttest {

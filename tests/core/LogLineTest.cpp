@@ -1,4 +1,5 @@
 #include "core/LogLine.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,28 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-// Runs fn with standard output redirected into a pipe and returns what it printed.
-template <typename Fn>
-std::string captureStdout(Fn fn) {
-    std::fflush(stdout);
-    int fds[2];
-    if (pipe(fds) != 0) return "<pipe failed>";
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    return out;
-}
-}  // namespace
+using testsupport::captureStdout;
 
 TEST(LogLine, HeaderLayout) {
     struct Case { int level; std::uint64_t tid; std::string function; int line; std::string expected; };

@@ -1,5 +1,6 @@
 // The quad batcher on a recording context: batch limits, draw runs, scale and rotation.
 
+#include "TestSupport.h"
 #include "gui/testing/RecordingGraphicsContext.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,7 @@ using guitest::RecordingGraphicsContext;
 
 namespace {
 
-std::string thrownText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const char* text) {
-        return text;
-    }
-    return "";
-}
+using testsupport::thrownText;
 
 void quad(RecordingGraphicsContext& ctx, AbstractSurface* s, int x = 0, int y = 0) {
     ctx.drawImage(s, x, y, 10, 10, 0, 0, 1, 1, 0xffffffff, 0.0f);

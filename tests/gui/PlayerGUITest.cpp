@@ -1,6 +1,7 @@
 // The GUI manager on a recording context: layout, z order, hit testing, focus, capture,
 // hover, modal state, threads, ownership at destruction and commands.
 
+#include "TestSupport.h"
 #include "GuiTestSupport.h"
 
 #include "gui/AbstractGraphicsContext.h"
@@ -47,14 +48,7 @@ namespace {
 
 using V = std::vector<std::string>;
 
-std::string thrownText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const char* text) {
-        return text;
-    }
-    return "";
-}
+using testsupport::thrownText;
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "../core/TestSupport.h"
+#include "TestSupport.h"
 
 namespace {
 const std::string kPluginName = "nimbrosta_test_plugin.so";

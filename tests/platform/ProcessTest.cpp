@@ -6,7 +6,7 @@
 #include <chrono>
 #include <fcntl.h>
 
-#include "../core/TestSupport.h"
+#include "TestSupport.h"
 
 TEST(Process, ExitStatusAndWatching) {
     struct Case { std::vector<std::string> args; int status; };

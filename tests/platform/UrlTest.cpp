@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "../core/TestSupport.h"
+#include "TestSupport.h"
 
 using testsupport::ScopedEnv;
 

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,14 +18,7 @@ using h264test::sps1080;
 
 namespace {
 
-std::string thrownText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const char* text) {
-        return text;
-    }
-    return "";
-}
+using testsupport::thrownText;
 
 void feed(H264NalParser& p, const Bytes& unit) {
     const Bytes b = h264test::withStartCode(unit);

@@ -198,23 +198,6 @@ std::string StubService::makeOtherCa(const std::string& dir) {
     return dir + "/ca.pem";
 }
 
-std::string captureStdout(const std::function<void()>& fn) {
-    std::fflush(stdout);
-    int fds[2];
-    if (pipe(fds) != 0) return "<pipe failed>";
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    close(fds[1]);
-    std::string collected;
-    std::thread drain([&] { collected = readAllAndClose(fds[0]); });
-    fn();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    drain.join();
-    return collected;
-}
-
 void useStubService(const StubService& stub) {
     setenv("NIMBROSTA_SERVICE_URL", stub.baseUrl().c_str(), 1);
     setenv("NIMBROSTA_EXTRA_ROOT_CA", stub.caPath().c_str(), 1);

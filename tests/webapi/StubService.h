@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "TestSupport.h"
 
 struct LoggedRequest {
     std::string method;
@@ -54,8 +55,7 @@ private:
 // Makes a temporary folder under /tmp.
 std::string makeTempDir();
 
-// Captures what fn writes to standard output.
-std::string captureStdout(const std::function<void()>& fn);
+using testsupport::captureStdout;
 
 // Points the client at the stand-in (NIMBROSTA_SERVICE_URL, NIMBROSTA_EXTRA_ROOT_CA).
 void useStubService(const StubService& stub);

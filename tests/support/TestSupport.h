@@ -1,11 +1,13 @@
 #pragma once
-// Helpers shared by the core tests: stdout capture and temporary folders.
+// Helpers shared by the test suites: stdout capture, temporary folders, files, environment
+// and thrown texts.
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -83,5 +85,15 @@ private:
     std::string old_;
     bool hadOld_ = false;
 };
+
+// The C string that f throws, or "" when it throws nothing.
+inline std::string thrownText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const char* text) {
+        return text;
+    }
+    return "";
+}
 
 }  // namespace testsupport
