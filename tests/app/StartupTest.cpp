@@ -131,7 +131,12 @@ TEST(parseCommandLine, HelpAndVersionPrintAndOpenNoWindow) {
 
 TEST(parseCommandLine, CrashTestFaultsTheProcessAtOnce) {
     const auto r = parse({"--crash", "test", "--version"});
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer catches the fault itself and ends the child with its own code.
+    EXPECT_NE(r.status, 0);
+#else
     EXPECT_EQ(r.status, 128 + SIGSEGV);
+#endif
     EXPECT_EQ(r.out, "");
 }
 
