@@ -110,17 +110,21 @@ DrawRun& AbstractGraphicsContext::runFor(AbstractSurface* surface) {
     return runs_.back();
 }
 
+int AbstractGraphicsContext::reserve(AbstractSurface* surface, int vertices, int indices) {
+    if (vertexCount_ + vertices > kMaxVertices || indexCount_ + indices > kMaxIndices)
+        flush();
+    DrawRun& run = runFor(surface);
+    run.vertexCount += vertices;
+    run.indexCount += indices;
+    return vertexCount_ - run.firstVertex;
+}
+
 void AbstractGraphicsContext::drawImage(AbstractSurface* surface, int x, int y, int width, int height, float u,
                                         float v, float du, float dv, std::uint32_t color, float angle) {
     checkThread();
     if (!vertices_)
         return;  // not initialised
-    if (vertexCount_ + 4 > kMaxVertices || indexCount_ + 6 > kMaxIndices)
-        flush();
-    DrawRun& run = runFor(surface);
-    const int b = vertexCount_ - run.firstVertex;
-    run.vertexCount += 4;
-    run.indexCount += 6;
+    const int b = reserve(surface, 4, 6);
     std::uint16_t* idx = indices_ + indexCount_;
     idx[0] = std::uint16_t(b);
     idx[1] = std::uint16_t(b + 1);
@@ -155,12 +159,7 @@ void AbstractGraphicsContext::drawTriangle(AbstractSurface* surface, int x0, int
     checkThread();
     if (!vertices_)
         return;
-    if (vertexCount_ + 3 > kMaxVertices || indexCount_ + 3 > kMaxIndices)
-        flush();
-    DrawRun& run = runFor(surface);
-    const int b = vertexCount_ - run.firstVertex;
-    run.vertexCount += 3;
-    run.indexCount += 3;
+    const int b = reserve(surface, 3, 3);
     std::uint16_t* idx = indices_ + indexCount_;
     idx[0] = std::uint16_t(b);
     idx[1] = std::uint16_t(b + 1);

@@ -9,34 +9,27 @@ using InputClient::Request;
 namespace {
 // One reusable request per kind and thread: every field of its payload is written on each
 // use, so it serializes exactly like a fresh message.
+// The payload accessor makes the sub-message present, so even an all-default payload is on
+// the wire. Each kind gets its own thread_local through the template arguments.
+template <Request::RequestType kType, auto kMutablePayload>
+Request& reusableRequest() {
+    thread_local Request r = [] {
+        Request q;
+        q.set_type(kType);
+        (q.*kMutablePayload)();
+        return q;
+    }();
+    return r;
+}
+
 Request& keyRequest() {
-    thread_local Request r = [] {
-        Request q;
-        q.set_type(Request::KEYBOARD_ACTION_V2);
-        q.mutable_keyactionv2();
-        return q;
-    }();
-    return r;
+    return reusableRequest<Request::KEYBOARD_ACTION_V2, &Request::mutable_keyactionv2>();
 }
-
 Request& mouseRequest() {
-    thread_local Request r = [] {
-        Request q;
-        q.set_type(Request::MOUSE_ACTION);
-        q.mutable_mouseaction();
-        return q;
-    }();
-    return r;
+    return reusableRequest<Request::MOUSE_ACTION, &Request::mutable_mouseaction>();
 }
-
 Request& joystickStateRequest() {
-    thread_local Request r = [] {
-        Request q;
-        q.set_type(Request::JOYSTICK_STATE_V2);
-        q.mutable_joystickstatev2();
-        return q;
-    }();
-    return r;
+    return reusableRequest<Request::JOYSTICK_STATE_V2, &Request::mutable_joystickstatev2>();
 }
 }  // namespace
 

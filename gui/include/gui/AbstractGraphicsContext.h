@@ -207,5 +207,8 @@ protected:
 
 private:
     DrawRun& runFor(AbstractSurface* surface);
+    // Makes room for a primitive of the given size in the run of surface (flushing a full
+    // batch first) and returns the run-relative index of its first vertex.
+    int reserve(AbstractSurface* surface, int vertices, int indices);
     std::vector<TextWord> wordScratch_;  // drawText's words, reused between calls
 };
