@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/GLFWAppWindow.h"
-#include "core/GLFWMessageThread.h"
+#include "shell/GLFWAppWindow.h"
+#include "shell/GLFWMessageThread.h"
 
 namespace {
 

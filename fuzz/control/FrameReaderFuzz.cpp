@@ -12,7 +12,7 @@
 #include <google/protobuf/stubs/logging.h>
 
 #include "input-lib/InputClient.pb.h"
-#include "stream/FrameReader.h"
+#include "stream/control/FrameReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Invalid UTF-8 in string fields makes protobuf log every time; that is expected here.

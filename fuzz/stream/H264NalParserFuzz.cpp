@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "stream/H264NalParser.h"
+#include "stream/media/H264NalParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > (1u << 20)) return 0;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "stream/H264VideoSinkImpl.h"
-#include "stream/IMediaSession.h"
-#include "stream/IRenderImplementation.h"
+#include "stream/media/H264VideoSinkImpl.h"
+#include "stream/session/IMediaSession.h"
+#include "stream/session/IRenderImplementation.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <X11/keysym.h>
 
-#include "../core/X11TestSupport.h"
+#include "../shell/X11TestSupport.h"
 #include "ClientTestSupport.h"
 
 using testsupport::writeFile;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "stream/H264NalParser.h"
+#include "stream/media/H264NalParser.h"
 
 namespace h264test {
 

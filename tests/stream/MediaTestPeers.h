@@ -18,9 +18,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "stream/IAudioRenderImplementation.h"
-#include "stream/IMediaSession.h"
-#include "stream/IRenderImplementation.h"
+#include "stream/media/IAudioRenderImplementation.h"
+#include "stream/session/IMediaSession.h"
+#include "stream/session/IRenderImplementation.h"
 
 namespace mediatest {
 

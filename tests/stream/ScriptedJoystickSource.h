@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "stream/IJoystickSource.h"
+#include "stream/gamepad/IJoystickSource.h"
 
 class ScriptedJoystickSource : public IJoystickSource {
 public:

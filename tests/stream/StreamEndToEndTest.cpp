@@ -19,8 +19,8 @@
 #include "StreamTestSupport.h"
 #include "StubRtspServer.h"
 #include "input-lib/InputClient.pb.h"
-#include "stream/SimpleInputInterface.h"
-#include "stream/WindowsAudioRenderer.h"
+#include "stream/session/SimpleInputInterface.h"
+#include "stream/media/WindowsAudioRenderer.h"
 #include "stubstreamer/StubStreamer.h"
 
 using namespace std::chrono_literals;

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "stream/IClientAppImplementation.h"
-#include "stream/IRenderImplementation.h"
-#include "stream/IStreamPlayer.h"
+#include "stream/session/IClientAppImplementation.h"
+#include "stream/session/IRenderImplementation.h"
+#include "stream/session/IStreamPlayer.h"
 
 // A video consumer that only carries the statistics block.
 class FakeRenderConsumer : public IRenderImplementation {

@@ -11,7 +11,7 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
-#include "stream/FrameReader.h"
+#include "stream/control/FrameReader.h"
 
 using boost::asio::ip::tcp;
 using InputClient::Request;

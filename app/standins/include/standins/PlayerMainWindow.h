@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/FixedResizableWindow.h"
+#include "shell/FixedResizableWindow.h"
 #include "standins/PlayerApi.h"
 
 struct DirectConnection {

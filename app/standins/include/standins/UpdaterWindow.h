@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/GLFWAppWindow.h"
+#include "shell/GLFWAppWindow.h"
 
 namespace updater {
 

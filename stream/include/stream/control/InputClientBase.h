@@ -1,0 +1,432 @@
+#pragma once
+// One TCP connection of the control channel: connect, inactivity time-out, read loop, write
+// queue and close. Request is what this side sends, Response what it receives; both are
+// protobuf messages, each travelling as one frame (see FrameReader.h).
+//
+// The object shares ownership of itself: every asynchronous operation holds a reference, so
+// it lives until its owner has dropped it and its last operation has completed. One object
+// serves one connection attempt and is never reused.
+//
+// Threads: all socket work runs on the io thread of the io_context given at construction.
+// send() and stop() may be called from any thread. send() serializes the message into a
+// frame buffer on the calling thread (so the caller may change or destroy its message at
+// once) and queues it; the io thread stamps the header with the next sequence number and
+// writes. At most one write is in flight, frames go out whole, in the order of the send
+// calls of any one thread, with consecutive sequence numbers.
+//
+// Inactivity: the connection ends when, for the whole time-out, nothing was connected,
+// queued, written or received. The window slides: every such activity moves the deadline;
+// one timer wait is outstanding and re-arms itself to the current deadline when it fires.
+
+#include <atomic>
+#include <cstddef>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+
+#include "core/LogLine.h"
+#include "stream/control/FrameReader.h"
+
+template <class Request, class Response>
+class InputClientBase : public std::enable_shared_from_this<InputClientBase<Request, Response>> {
+public:
+    using Clock = std::chrono::steady_clock;
+    using tcp = boost::asio::ip::tcp;
+    using error_code = boost::system::error_code;
+
+    static constexpr std::chrono::milliseconds kDefaultInactivityTimeout{15000};
+
+    InputClientBase(boost::asio::io_context& io,
+                    std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout)
+        : io_(io), socket_(io), timer_(io), wake_(io), timeout_(inactivityTimeout) {}
+
+    virtual ~InputClientBase() {
+        error_code ignored;
+        socket_.close(ignored);
+    }
+
+    InputClientBase(const InputClientBase&) = delete;
+    InputClientBase& operator=(const InputClientBase&) = delete;
+
+    // Starts the connection attempt over the resolved endpoints (each is tried in turn).
+    void connect(tcp::resolver::results_type endpoints) {
+        auto self = this->shared_from_this();
+        boost::asio::post(io_, [self, endpoints = std::move(endpoints)]() {
+            if (self->stopped_.load()) return;
+            self->armTimer();
+            boost::asio::async_connect(self->socket_, endpoints,
+                                       [self](const error_code& ec, const tcp::endpoint&) {
+                                           self->onConnect(ec);
+                                       });
+        });
+    }
+
+    // Queues one message. Dropped silently while not connected or once stopped.
+    void send(const Request& message) {
+        if (stopped_.load(std::memory_order_acquire) ||
+            !connected_.load(std::memory_order_acquire))
+            return;
+        const std::size_t length = message.ByteSizeLong();
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        std::vector<std::uint8_t> frame;
+        if (!pool_.empty()) {
+            frame = std::move(pool_.back());
+            pool_.pop_back();
+        }
+        frame.resize(FrameHeader::kSize + length);
+        if (length != 0) message.SerializeWithCachedSizesToArray(frame.data() + FrameHeader::kSize);
+        pending_.push_back(std::move(frame));
+        if (!wakePending_ && wakeArmed_) {
+            wakePending_ = true;
+            wake_.cancel();  // completes the io thread's wait: it picks up the frames
+        }
+    }
+
+    // Ends the connection from any thread. A connection attempt still under way is
+    // abandoned; its completion is ignored.
+    void stop() {
+        if (stopped_.exchange(true)) return;
+        auto self = this->shared_from_this();
+        boost::asio::post(io_, [self]() {
+            if (self->connected_.load()) {
+                self->close();
+            } else {
+                error_code ignored;
+                self->socket_.close(ignored);
+                self->cancelTimer();
+            }
+        });
+    }
+
+    bool isConnected() const { return connected_.load(); }
+    bool isStopped() const { return stopped_.load(); }
+
+    // 0 good header, 1 bad version, 2 bad checksum (or fewer than 8 bytes).
+    static int parseHeader(const std::uint8_t* data, std::size_t size, std::uint32_t& length,
+                           std::uint16_t& sequence) {
+        return FrameHeader::parse(data, size, length, sequence);
+    }
+
+protected:
+    // Hooks, all called on the io thread.
+    virtual void on_connected() = 0;
+    virtual void on_closed() = 0;
+    virtual void on_timeout() = 0;
+    virtual void on_error(const error_code& error) = 0;
+    virtual void on_version_error() = 0;
+    virtual void on_header_error() = 0;
+    // A frame the peer must never send: an empty body, a frame number out of order, or a
+    // body over the size limit. The connection is closed right after.
+    virtual void on_frame_error(const std::string& reason) = 0;
+    // A message arrived; parsed is false when the body did not parse (the message then
+    // holds the fields read before the fault). Returning false ends the read loop.
+    virtual bool on_message(const Response& message, bool parsed) = 0;
+
+private:
+    // Memory for one outstanding asynchronous operation of the write path, so that queuing
+    // and writing a frame costs no heap allocation. Touched only on the io thread (and by
+    // the destruction of pending operations after it stopped). An operation that does not
+    // fit, or finds the slot taken, falls back to the heap.
+    struct HandlerSlot {
+        alignas(std::max_align_t) unsigned char storage[512];
+        bool inUse = false;
+    };
+
+    template <class T>
+    struct SlotAllocator {
+        using value_type = T;
+        HandlerSlot* slot;
+        explicit SlotAllocator(HandlerSlot* s) noexcept : slot(s) {}
+        template <class U>
+        SlotAllocator(const SlotAllocator<U>& other) noexcept : slot(other.slot) {}
+        T* allocate(std::size_t n) {
+            if (!slot->inUse && n * sizeof(T) <= sizeof(slot->storage)) {
+                slot->inUse = true;
+                return reinterpret_cast<T*>(slot->storage);
+            }
+            return static_cast<T*>(::operator new(n * sizeof(T)));
+        }
+        void deallocate(T* p, std::size_t) noexcept {
+            if (reinterpret_cast<unsigned char*>(p) == slot->storage)
+                slot->inUse = false;
+            else
+                ::operator delete(p);
+        }
+        template <class U>
+        bool operator==(const SlotAllocator<U>& other) const noexcept { return slot == other.slot; }
+        template <class U>
+        bool operator!=(const SlotAllocator<U>& other) const noexcept { return slot != other.slot; }
+    };
+
+    // A completion handler whose operation lives in a HandlerSlot. The function object
+    // holds a reference to the transport, which therefore outlives the slot's use.
+    template <class F>
+    struct SlotHandler {
+        F function;
+        HandlerSlot* slot;
+        using allocator_type = SlotAllocator<void>;
+        allocator_type get_allocator() const noexcept { return allocator_type(slot); }
+        template <class... Args>
+        void operator()(Args&&... args) {
+            function(std::forward<Args>(args)...);
+        }
+    };
+    template <class F>
+    static SlotHandler<F> inSlot(HandlerSlot& slot, F function) {
+        return SlotHandler<F>{std::move(function), &slot};
+    }
+
+    // View over the gather list of a write, cheap to copy into the write operation.
+    struct BufferView {
+        using value_type = boost::asio::const_buffer;
+        using const_iterator = const boost::asio::const_buffer*;
+        const boost::asio::const_buffer* first;
+        const boost::asio::const_buffer* last;
+        const_iterator begin() const { return first; }
+        const_iterator end() const { return last; }
+    };
+
+    void onConnect(const error_code& ec) {
+        if (stopped_.load()) return;
+        if (ec) {
+            if (!errorReported_) {
+                errorReported_ = true;
+                on_error(ec);
+            }
+            cancelTimer();
+            return;
+        }
+        error_code optionError;
+        socket_.set_option(tcp::no_delay(true), optionError);
+        if (optionError)
+            LogLine(40, "InputClientBase::onConnect", __LINE__).stream()
+                << "TCP_NODELAY not set: " << optionError.message();
+        {
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            wakeArmed_ = true;
+            armWake();
+        }
+        connected_.store(true, std::memory_order_release);
+        armTimer();
+        startRead();
+        on_connected();
+    }
+
+    // --- inactivity timer -------------------------------------------------------------
+
+    void armTimer() {
+        deadline_ = Clock::now() + timeout_;
+        if (!timerWaiting_) startTimerWait();
+    }
+
+    void startTimerWait() {
+        timerWaiting_ = true;
+        timer_.expires_at(deadline_);
+        auto self = this->shared_from_this();
+        timer_.async_wait([self](const error_code&) { self->onDeadline(); });
+    }
+
+    void cancelTimer() {
+        deadline_ = Clock::time_point::max();
+        timer_.cancel();
+    }
+
+    void onDeadline() {
+        timerWaiting_ = false;
+        if (errorReported_ || stopped_.load()) return;
+        if (deadline_ == Clock::time_point::max()) return;  // closed or cancelled
+        if (Clock::now() < deadline_) {
+            startTimerWait();
+            return;
+        }
+        close();
+        deadline_ = Clock::time_point::max();
+        on_timeout();
+    }
+
+    // --- read loop --------------------------------------------------------------------
+
+    void startRead() {
+        auto self = this->shared_from_this();
+        socket_.async_read_some(
+            boost::asio::buffer(reader_.writePointer(), reader_.writableSize()),
+            [self](const error_code& ec, std::size_t n) { self->onRead(ec, n); });
+    }
+
+    void onRead(const error_code& ec, std::size_t n) {
+        if (ec) {
+            if (!errorReported_) {
+                errorReported_ = true;
+                on_error(ec);
+            }
+            close();
+            return;
+        }
+        reader_.commit(n);
+        bool received = false;
+        for (;;) {
+            const std::uint8_t* body = nullptr;
+            std::uint32_t length = 0;
+            const FrameReader::Result result = reader_.next(body, length);
+            if (result == FrameReader::Result::NeedMore) break;
+            if (result == FrameReader::Result::Frame) {
+                const bool parsed = received_.ParseFromArray(body, static_cast<int>(length));
+                if (!on_message(received_, parsed)) return;
+                received = true;
+                continue;
+            }
+            errorReported_ = true;
+            if (result == FrameReader::Result::BadVersion) {
+                on_version_error();
+            } else if (result == FrameReader::Result::BadChecksum) {
+                on_header_error();
+            } else {
+                std::string reason = FrameReader::describe(result);
+                reason += " (length " + std::to_string(reader_.lastLength()) + ", sequence " +
+                          std::to_string(reader_.lastSequence()) + ", expected " +
+                          std::to_string(reader_.expectedSequence()) + ")";
+                on_frame_error(reason);
+            }
+            close();
+            return;
+        }
+        if (received) armTimer();
+        startRead();
+    }
+
+    // --- write path -------------------------------------------------------------------
+
+    // Called with sendMutex_ held.
+    void armWake() {
+        wake_.expires_at(Clock::time_point::max());
+        auto self = this->shared_from_this();
+        wake_.async_wait(inSlot(wakeSlot_, [self](const error_code&) { self->onWake(); }));
+    }
+
+    void onWake() {
+        {
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            wakePending_ = false;
+            if (!wakeArmed_) {
+                recycleLocked(pending_);
+                return;
+            }
+            incoming_.swap(pending_);
+            armWake();
+        }
+        if (incoming_.empty()) return;
+        if (errorReported_ || !connected_.load()) {
+            recycle(incoming_);
+            return;
+        }
+        armTimer();
+        for (auto& frame : incoming_) {
+            const auto length = static_cast<std::uint32_t>(frame.size() - FrameHeader::kSize);
+            FrameHeader::write(frame.data(), length, outgoingSequence_++);
+            queue_.push_back(std::move(frame));
+        }
+        incoming_.clear();
+        if (!writing_) startWrite();
+    }
+
+    void startWrite() {
+        inFlight_.swap(queue_);
+        gather_.clear();
+        for (const auto& frame : inFlight_) gather_.emplace_back(frame.data(), frame.size());
+        writing_ = true;
+        auto self = this->shared_from_this();
+        boost::asio::async_write(socket_, BufferView{gather_.data(), gather_.data() + gather_.size()},
+                                 inSlot(writeSlot_, [self](const error_code& ec, std::size_t) {
+                                     self->onWrite(ec);
+                                 }));
+    }
+
+    void onWrite(const error_code& ec) {
+        writing_ = false;
+        recycle(inFlight_);
+        if (ec) {
+            if (!errorReported_) {
+                errorReported_ = true;
+                on_error(ec);
+            }
+            close();
+            return;
+        }
+        armTimer();
+        if (!queue_.empty()) startWrite();
+    }
+
+    void recycle(std::vector<std::vector<std::uint8_t>>& frames) {
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        recycleLocked(frames);
+    }
+
+    void recycleLocked(std::vector<std::vector<std::uint8_t>>& frames) {
+        constexpr std::size_t kPoolLimit = 256;
+        constexpr std::size_t kLargestPooled = 64 * 1024;
+        for (auto& frame : frames) {
+            if (pool_.size() < kPoolLimit && frame.capacity() <= kLargestPooled)
+                pool_.push_back(std::move(frame));
+        }
+        frames.clear();
+    }
+
+    // --- close ------------------------------------------------------------------------
+
+    void close() {
+        if (connected_.exchange(false)) {
+            error_code ignored;
+            socket_.shutdown(tcp::socket::shutdown_both, ignored);
+            socket_.close(ignored);
+            on_closed();
+        }
+        cancelTimer();
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        if (wakeArmed_) {
+            wakeArmed_ = false;
+            wake_.cancel();
+        }
+    }
+
+    boost::asio::io_context& io_;
+    tcp::socket socket_;
+    boost::asio::steady_timer timer_;
+    boost::asio::steady_timer wake_;
+    const std::chrono::milliseconds timeout_;
+
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> stopped_{false};
+
+    // io thread only
+    bool errorReported_ = false;
+    bool timerWaiting_ = false;
+    bool writing_ = false;
+    Clock::time_point deadline_ = Clock::time_point::max();
+    std::uint16_t outgoingSequence_ = 0;
+    FrameReader reader_;
+    HandlerSlot wakeSlot_;
+    HandlerSlot writeSlot_;
+    Response received_;
+    std::vector<std::vector<std::uint8_t>> incoming_;
+    std::vector<std::vector<std::uint8_t>> queue_;
+    std::vector<std::vector<std::uint8_t>> inFlight_;
+    std::vector<boost::asio::const_buffer> gather_;
+
+    // shared between senders and the io thread
+    std::mutex sendMutex_;
+    std::vector<std::vector<std::uint8_t>> pending_;  // serialized, header not yet stamped
+    std::vector<std::vector<std::uint8_t>> pool_;     // spare frame buffers
+    bool wakeArmed_ = false;    // the io thread waits on wake_ for frames
+    bool wakePending_ = false;  // a sender has already completed that wait
+};

@@ -1,0 +1,43 @@
+#include "stream/gamepad/GlfwJoystickSource.h"
+
+#include <GLFW/glfw3.h>
+
+GlfwJoystickSource& GlfwJoystickSource::instance() {
+    static GlfwJoystickSource source;
+    return source;
+}
+
+bool GlfwJoystickSource::present(int joystickId) { return glfwJoystickPresent(joystickId) == GLFW_TRUE; }
+
+std::string GlfwJoystickSource::name(int joystickId) {
+    const char* n = glfwGetJoystickName(joystickId);
+    return n ? std::string(n) : std::string();
+}
+
+void GlfwJoystickSource::read(int joystickId, JoystickReading& out) {
+    GLFWgamepadstate pad;
+    if (glfwJoystickIsGamepad(joystickId) && glfwGetGamepadState(joystickId, &pad)) {
+        static constexpr int kButtons[kGamepadButtons] = {
+            GLFW_GAMEPAD_BUTTON_A,          GLFW_GAMEPAD_BUTTON_B,           GLFW_GAMEPAD_BUTTON_X,
+            GLFW_GAMEPAD_BUTTON_Y,          GLFW_GAMEPAD_BUTTON_LEFT_BUMPER, GLFW_GAMEPAD_BUTTON_RIGHT_BUMPER,
+            GLFW_GAMEPAD_BUTTON_BACK,       GLFW_GAMEPAD_BUTTON_START,       GLFW_GAMEPAD_BUTTON_LEFT_THUMB,
+            GLFW_GAMEPAD_BUTTON_RIGHT_THUMB, GLFW_GAMEPAD_BUTTON_DPAD_UP,    GLFW_GAMEPAD_BUTTON_DPAD_RIGHT,
+            GLFW_GAMEPAD_BUTTON_DPAD_DOWN,  GLFW_GAMEPAD_BUTTON_DPAD_LEFT};
+        static constexpr int kAxes[kGamepadAxes] = {
+            GLFW_GAMEPAD_AXIS_LEFT_X,  GLFW_GAMEPAD_AXIS_LEFT_Y,       GLFW_GAMEPAD_AXIS_RIGHT_X,
+            GLFW_GAMEPAD_AXIS_RIGHT_Y, GLFW_GAMEPAD_AXIS_LEFT_TRIGGER, GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER};
+        out.buttons.resize(kGamepadButtons);
+        out.axes.resize(kGamepadAxes);
+        for (int i = 0; i < kGamepadButtons; ++i) out.buttons[i] = pad.buttons[kButtons[i]] ? 1 : 0;
+        for (int i = 0; i < kGamepadAxes; ++i) out.axes[i] = pad.axes[kAxes[i]];
+        return;
+    }
+    int axisCount = 0;
+    int buttonCount = 0;
+    const float* axes = glfwGetJoystickAxes(joystickId, &axisCount);
+    const unsigned char* buttons = glfwGetJoystickButtons(joystickId, &buttonCount);
+    if (!axes) axisCount = 0;
+    if (!buttons) buttonCount = 0;
+    out.axes.assign(axes, axes + axisCount);
+    out.buttons.assign(buttons, buttons + buttonCount);
+}

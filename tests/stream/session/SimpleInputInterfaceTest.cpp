@@ -1,0 +1,214 @@
+// The session controller against the stand-in streamer, with a stand-in RTSP player.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "input-lib/InputClient.pb.h"
+#include "stream/session/ClientDBAPI.h"
+#include "stream/session/SimpleInputInterface.h"
+#include "stubstreamer/StubStreamer.h"
+#include "StreamTestSupport.h"
+
+using namespace std::chrono_literals;
+using InputClient::Request;
+using InputClient::Response;
+
+namespace {
+SimpleInputInterface::Timings fast(std::chrono::milliseconds timeout = 15s) {
+    SimpleInputInterface::Timings t;
+    t.inactivityTimeout = timeout;
+    t.statisticsPeriodMs = 200;
+    return t;
+}
+
+struct Session {
+    explicit Session(std::chrono::milliseconds timeout = 15s) : session(&app, &factory, fast(timeout)) {}
+    StubStreamer stub;
+    RecordingApp app;
+    FakePlayerFactory factory;
+    SimpleInputInterface session;
+};
+}  // namespace
+
+TEST(SimpleInputInterface, RunsFromConnectToStreamCreatedAndBackToACleanStop) {
+    static const char kInitiate[] = "\x08\x04\xFA\x01\x17\x0A\x10Streamed Desktop\x12\x03s60";
+    Session s;
+    s.stub.scriptStandardSession();
+    FakeRenderConsumer video;
+    s.app.video = &video;
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "secret", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    ASSERT_TRUE(s.stub.waitForRequests(Request::NETWORK_PING));  // statistics run
+
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1002}));
+    const auto frames = s.stub.frames();
+    std::vector<int> types;
+    for (const auto& f : frames) types.push_back(f.type());
+    ASSERT_GE(types.size(), 4u);
+    EXPECT_EQ(std::vector<int>(types.begin(), types.begin() + 4),
+              (std::vector<int>{Request::AUTHORIZATION, Request::CLIENT_DB_CONNECTED_EVENT,
+                                Request::CLIENT_DB_READY_EVENT, Request::STREAM_INITIATE}));
+    EXPECT_EQ(frames[0].request.authorization().token(), "secret");
+    EXPECT_EQ(frames[0].request.authorization().lang(), "en");
+    EXPECT_EQ(bytesOf(frames[3].body),
+              bytesOf(std::string(kInitiate, sizeof kInitiate - 1)));
+
+    auto players = s.factory.players();
+    ASSERT_EQ(players.size(), 1u);
+    EXPECT_EQ(players[0]->url, "rtsp://127.0.0.1:554/stream");
+    EXPECT_EQ(players[0]->user, "u");
+    EXPECT_EQ(players[0]->password, "p");
+    EXPECT_EQ(players[0]->tag, "SimpleInputInterface");
+    EXPECT_EQ(players[0]->video.load(), s.app.video);
+    EXPECT_TRUE(players[0]->running);
+    EXPECT_EQ(s.factory.session, static_cast<IMediaSession*>(&s.session));
+
+    // The media path's requests travel as video requests; its end is event 1003.
+    s.factory.session->VideoForceIDRFrame();
+    ASSERT_TRUE(s.stub.waitForRequests(Request::VIDEO_FORCE_IDR_FRAME));
+    s.factory.session->onVideoClientFinished();
+    EXPECT_TRUE(s.app.waitFor(kClientAppVideoClientFinished));
+
+    s.app.clear();
+    s.session.StopAllConnections();
+    EXPECT_FALSE(players[0]->running);
+    EXPECT_EQ(players[0]->video.load(), nullptr);  // consumers cleared before the stop
+    EXPECT_FALSE(s.session.streamPlayer.statistics().isRunning());
+    ASSERT_TRUE(s.stub.waitForClose());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(s.app.events().empty());  // stopping raises nothing
+}
+
+TEST(SimpleInputInterface, AdministratorWordGetsItsBlankOtherTokensGoUnchanged) {
+    struct Case {
+        const char* token;
+        const char* sent;
+    } cases[] = {{"KOLVANTRIX", "KOLVANTRIX "}, {"KOLVANTRIX ", "KOLVANTRIX "},
+                 {"kolvantrix", "kolvantrix"}, {"xKOLVANTRIX", "xKOLVANTRIX"}};
+    for (const auto& c : cases) {
+        Session s;
+        s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), c.token, "de", true);
+        ASSERT_TRUE(s.stub.waitForRequests(Request::AUTHORIZATION));
+        EXPECT_EQ(s.stub.requests(Request::AUTHORIZATION)[0].request.authorization().token(), c.sent);
+    }
+}
+
+TEST(SimpleInputInterface, WithoutAutoStartNoStreamIsRequestedOrStarted) {
+    Session s;
+    s.stub.scriptStandardSession();
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", false);
+    ASSERT_TRUE(s.app.waitFor(kClientAppVariablesReady));
+    // A STREAM_CREATED nobody asked for is ignored.
+    Response created;
+    created.set_type(Response::STREAM_CREATED);
+    s.stub.lastConnection()->respond(created);
+    s.stub.lastConnection()->respond(Response::AUTHORIZATION_SUCCESS_VIEW);  // again: 1004, sync again
+    ASSERT_TRUE(s.app.waitFor(kClientAppAuthorized, 2));
+    ASSERT_TRUE(s.stub.waitForRequests(Request::CLIENT_DB_READY_EVENT, 2));
+    EXPECT_TRUE(s.stub.requests(Request::STREAM_INITIATE).empty());
+    EXPECT_EQ(s.stub.requests(Request::AUTHORIZATION).size(), 1u);  // once per connection
+    EXPECT_TRUE(s.factory.players().empty());
+}
+
+TEST(SimpleInputInterface, SecondStreamCreatedAndStreamStopped) {
+    Session s;
+    s.stub.scriptStandardSession();
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    Response created;
+    created.set_type(Response::STREAM_CREATED);
+    s.stub.lastConnection()->respond(created);  // no request outstanding: ignored
+    s.stub.lastConnection()->respond(Response::STREAM_STOPPED);
+    ASSERT_TRUE(eventually([&] { return !s.factory.players()[0]->running; }));
+    EXPECT_EQ(s.factory.players().size(), 1u);
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1002}));
+}
+
+TEST(SimpleInputInterface, RefusalsAndCompetingClientsAreReported) {
+    for (int reply : {Response::AUTHORIZATION_FAILED, Response::ANOTHER_CLIENT_LOGGED_IN}) {
+        Session s;
+        s.stub.onRequest(Request::AUTHORIZATION, [reply](StubConnection& c, const Request&) {
+            c.respond(reply);
+            c.close();
+        });
+        s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+        ASSERT_TRUE(s.app.waitFor(kClientAppConnectionError));
+        const int expected = reply == Response::AUTHORIZATION_FAILED ? 2003 : 2004;
+        EXPECT_EQ(s.app.events(), (std::vector<int>{1001, expected, 2000}));
+    }
+}
+
+TEST(SimpleInputInterface, StreamerCloseStopsThePlayerAndRaisesError) {
+    Session s;
+    s.stub.scriptStandardSession();
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    s.stub.lastConnection()->close();
+    ASSERT_TRUE(s.app.waitFor(kClientAppConnectionError));
+    // The close that follows the error stops the player.
+    EXPECT_TRUE(eventually([&] { return !s.factory.players()[0]->running; }));
+    EXPECT_FALSE(s.session.streamPlayer.initiateRequested());
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1002, 2000}));
+}
+
+TEST(SimpleInputInterface, SilentStreamerTimesOutAfterTheClose) {
+    Session s(300ms);
+    s.stub.onRequest(Request::AUTHORIZATION, [](StubConnection& c, const Request&) {
+        c.respond(Response::AUTHORIZATION_SUCCESS_ADMIN);
+    });
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    // The close comes first (no event), then the time-out, then the aborted read of the
+    // closed socket.
+    ASSERT_TRUE(s.app.waitFor(kClientAppConnectionError, 1, 3s));
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 2001, 2000}));
+}
+
+TEST(SimpleInputInterface, SetupWhileStreamingStartsAFreshSequenceWithTheSameStore) {
+    Session s;
+    s.stub.scriptStandardSession();
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    const int storeId = s.session.clientDBAPI().db().clientId();
+    auto first = s.factory.players()[0];
+
+    s.app.clear();
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    EXPECT_FALSE(first->running);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1002}));  // no 2000/2001
+    ASSERT_EQ(s.stub.connectionCount(), 2u);
+    std::vector<ReceivedFrame> second;
+    for (const auto& f : s.stub.frames())
+        if (f.connection == 1) second.push_back(f);
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(second[0].sequence, 0);
+    EXPECT_EQ(second[0].type(), Request::AUTHORIZATION);
+    EXPECT_EQ(s.session.clientDBAPI().db().clientId(), storeId);
+    EXPECT_EQ(s.factory.players().size(), 2u);
+    // 1002 is raised just before the player starts.
+    EXPECT_TRUE(eventually([&] { return s.factory.players()[1]->running.load(); }));
+}
+
+TEST(SimpleInputInterface, UnresolvableHostRaisesConnectionError) {
+    RecordingApp app;
+    FakePlayerFactory factory;
+    SimpleInputInterface session(&app, &factory);
+    session.SetupConnectionAndStartStream("bad host", 1, "t", "en", true);
+    EXPECT_TRUE(app.waitFor(kClientAppConnectionError));
+}
+
+TEST(SimpleInputInterface, DestroyedWhileStreaming) {
+    StubStreamer stub;
+    stub.scriptStandardSession();
+    RecordingApp app;
+    FakePlayerFactory factory;
+    {
+        SimpleInputInterface session(&app, &factory, fast());
+        session.SetupConnectionAndStartStream("127.0.0.1", stub.port(), "t", "en", true);
+        ASSERT_TRUE(app.waitFor(kClientAppStreamCreated));
+        // Keep the channel busy while the session goes.
+        for (int i = 0; i < 50; ++i) stub.lastConnection()->respond(Response::NETWORK_PONG);
+    }
+    EXPECT_FALSE(factory.players()[0]->running);
+    EXPECT_TRUE(stub.waitForClose());
+}
