@@ -13,6 +13,8 @@
 #include <random>
 #include <strings.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -437,8 +439,31 @@ bool RtspClient::setupSession() {
         fail("PLAY refused: " + std::to_string(response.status) + " " + response.reason);
         return false;
     }
+    if (const std::string* info = response.header("RTP-Info")) applyRtpInfo(*info);
     playing_ = true;
     return true;
+}
+
+void RtspClient::applyRtpInfo(const std::string& value) {
+    const std::vector<RtpInfoEntry> entries = parseRtpInfo(value);
+    std::size_t receiving = 0;
+    for (const auto& sub : subsessions_) receiving += sub->receiver != nullptr;
+    for (const RtpInfoEntry& entry : entries) {
+        if (!entry.haveSequence) continue;
+        for (auto& sub : subsessions_) {
+            if (!sub->receiver) continue;
+            // The url names the stream as its control URL, absolute or as written in the
+            // description; a single stream needs no name.
+            const std::string& control = sub->media.control;
+            const std::string tail = "/" + control;
+            const bool same =
+                entry.url == sub->controlUrl || (!control.empty() && control != "*" && entry.url == control) ||
+                (!control.empty() && control != "*" && entry.url.size() > tail.size() &&
+                 entry.url.compare(entry.url.size() - tail.size(), tail.size(), tail) == 0) ||
+                (entries.size() == 1 && receiving == 1);
+            if (same) sub->receiver->setFirstSequence(entry.sequence);
+        }
+    }
 }
 
 bool RtspClient::openUdpPair(Subsession& sub) {
@@ -774,17 +799,31 @@ void RtspClient::handleMessage(RtspMessage& message) {
 }
 
 void RtspClient::readUdp(Subsession& sub, std::int64_t now) {
-    for (int i = 0; i < kUdpPacketsPerPoll; ++i) {
-        sockaddr_storage from;
-        socklen_t fromLen = sizeof from;
-        std::uint8_t* buffer = sub.receiver->receiveBuffer();
-        const ssize_t got = ::recvfrom(sub.rtpFd, buffer, RtpReceiver::kMaxPacket, MSG_DONTWAIT | MSG_TRUNC,
-                                       reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (got < 0) return;
-        if (!sameHost(from, serverAddress_)) continue;  // not from our server
-        if (static_cast<std::size_t>(got) > RtpReceiver::kMaxPacket) continue;
-        sub.receiver->onPacket(static_cast<std::size_t>(got), now);
-        if (stopRequested() || ended_) return;
+    // Datagrams come in bursts (a picture is tens of packets): one call takes a batch,
+    // each straight into a buffer of the reorder window.
+    constexpr std::size_t kBatch = RtpReceiver::kReceiveBatch;
+    mmsghdr messages[kBatch];
+    iovec vectors[kBatch];
+    sockaddr_storage from[kBatch];
+    for (int taken = 0; taken < kUdpPacketsPerPoll;) {
+        for (std::size_t i = 0; i < kBatch; ++i) {
+            vectors[i] = {sub.receiver->receiveBuffer(i), RtpReceiver::kMaxPacket};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = &from[i];
+            messages[i].msg_hdr.msg_namelen = sizeof from[i];
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int got = ::recvmmsg(sub.rtpFd, messages, kBatch, MSG_DONTWAIT, nullptr);
+        if (got <= 0) return;
+        for (int i = 0; i < got; ++i) {
+            if (!sameHost(from[i], serverAddress_)) continue;  // not from our server
+            if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) continue;
+            sub.receiver->onPacket(messages[i].msg_len, now, static_cast<std::size_t>(i));
+            if (stopRequested() || ended_) return;
+        }
+        if (static_cast<std::size_t>(got) < kBatch) return;  // the socket is drained
+        taken += got;
     }
 }
 

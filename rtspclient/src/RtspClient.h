@@ -67,6 +67,8 @@ private:
     bool setupSession();
     bool setupSubsession(Subsession& sub, bool& useTcp);
     bool openUdpPair(Subsession& sub);
+    // The first sequence numbers of the streams as played, from the PLAY answer.
+    void applyRtpInfo(const std::string& value);
     void stream();
     void teardown();
 

@@ -183,4 +183,25 @@ bool findParameter(const std::string& value, const char* name, std::string& out)
     return false;
 }
 
+std::vector<RtpInfoEntry> parseRtpInfo(const std::string& value) {
+    std::vector<RtpInfoEntry> out;
+    std::size_t pos = 0;
+    while (pos < value.size() && out.size() < 64) {
+        std::size_t end = value.find(',', pos);
+        if (end == std::string::npos) end = value.size();
+        const std::string item = value.substr(pos, end - pos);
+        pos = end + 1;
+        RtpInfoEntry entry;
+        if (!findParameter(item, "url", entry.url) || entry.url.empty()) continue;
+        std::string seq;
+        unsigned long n = 0;
+        if (findParameter(item, "seq", seq) && parseNumber(seq, 65535, n)) {
+            entry.haveSequence = true;
+            entry.sequence = static_cast<std::uint16_t>(n);
+        }
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
 }  // namespace rtspclient

@@ -53,4 +53,15 @@ private:
 // Splits "a;b=c;d" style values and finds one parameter; false when absent.
 bool findParameter(const std::string& value, const char* name, std::string& out);
 
+// One stream of an RTP-Info header: "url=...;seq=...;rtptime=...".
+struct RtpInfoEntry {
+    std::string url;
+    bool haveSequence = false;
+    std::uint16_t sequence = 0;  // the first sequence number of the stream as played
+};
+
+// The streams of an RTP-Info value (entries separated by commas); entries without a url
+// are left out.
+std::vector<RtpInfoEntry> parseRtpInfo(const std::string& value);
+
 }  // namespace rtspclient

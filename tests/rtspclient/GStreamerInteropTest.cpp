@@ -79,6 +79,29 @@ TEST(VideoRTSPClient, TakesInterleavedMediaWhenGStreamerRefusesUdp) {
     EXPECT_EQ(t["lost"], 0);
 }
 
+// A client that joins a shared stream already playing to another client may first get a
+// few packets sent before its PLAY; they are not losses of its stream.
+TEST(VideoRTSPClient, JoiningARunningSharedStreamLosesNothing) {
+    if (!gstreamerAvailable()) GTEST_SKIP() << "GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0) is not installed";
+    PeerProcess server({"/usr/bin/python3", kServer});
+    const std::string url = server.firstLine();
+    ASSERT_EQ(url.rfind("rtsp://127.0.0.1:", 0), 0u) << url;
+    PeerProcess first({kProbe, "--seconds", "120", url});  // keeps the stream running
+    for (std::string line; line.rfind("t=", 0) != 0;) {     // until its first report: it plays
+        line = first.firstLine();  // the next line
+        ASSERT_FALSE(line.empty());
+    }
+    for (int join = 0; join < 6; ++join) {
+        const bool tcp = join % 3 != 2;
+        SCOPED_TRACE("join " + std::to_string(join) + (tcp ? " tcp" : " udp"));
+        std::string out;
+        EXPECT_EQ(runCommand(kProbe + (tcp ? " --tcp" : "") + " --seconds 0.6 " + url + " 2>&1", out), 0) << out;
+        auto t = totals(out);
+        EXPECT_GE(t["frames"], 5) << out;
+        EXPECT_EQ(t["lost"], 0) << out;
+    }
+}
+
 TEST(VideoRTSPClient, ProbeSaysWhyItCouldNotPlay) {
     std::string out;
     EXPECT_NE(runCommand(kProbe + " --seconds 2 rtsp://127.0.0.1:1/none 2>&1", out), 0);

@@ -158,6 +158,32 @@ TEST(RtspStreamParser, FindsTransportParameters) {
     EXPECT_EQ(v, "60");
 }
 
+TEST(RtspStreamParser, ReadsRtpInfo) {
+    struct Case {
+        std::string value;
+        std::vector<std::string> urls;
+        std::vector<int> sequences;  // -1: none given
+    };
+    const Case cases[] = {
+        {"url=rtsp://h/test/stream=0;seq=33744;rtptime=458364277, url=rtsp://h/test/stream=1;seq=32604;rtptime=9",
+         {"rtsp://h/test/stream=0", "rtsp://h/test/stream=1"}, {33744, 32604}},
+        {"url=trackID=1;seq=0", {"trackID=1"}, {0}},
+        {"url=rtsp://h/a;rtptime=5", {"rtsp://h/a"}, {-1}},
+        {"url=rtsp://h/a;seq=65536, url=rtsp://h/b;seq=-1, url=rtsp://h/c;seq=12x", {"rtsp://h/a", "rtsp://h/b", "rtsp://h/c"}, {-1, -1, -1}},
+        {"seq=5, url=;seq=6, garbage", {}, {}},
+        {"", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const auto entries = parseRtpInfo(c.value);
+        ASSERT_EQ(entries.size(), c.urls.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].url, c.urls[i]);
+            EXPECT_EQ(entries[i].haveSequence ? entries[i].sequence : -1, c.sequences[i]);
+        }
+    }
+}
+
 TEST(Sdp, ReadsMediaCodecsAndControls) {
     const std::string text =
         "v=0\r\n"

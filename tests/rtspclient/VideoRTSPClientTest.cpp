@@ -309,6 +309,37 @@ TEST(VideoRTSPClient, ReportsLossesAndSurvivesReorderingDuplicatesAndANewSource)
     }
 }
 
+// Joining a stream another client already plays: packets from before the PLAY arrive
+// first, the PLAY answer names where the stream starts; nothing is reported lost.
+TEST(VideoRTSPClient, PacketsFromBeforeThePlayAreNoLoss) {
+    const std::vector<std::string> nals = fixtureNals();
+    for (bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "udp");
+        StubRtspServerOptions o = withVideo();
+        o.loops = 1;
+        o.stalePacketsBeforePlay = 3;
+        StubRtspServer server(o);
+        ASSERT_TRUE(server.start());
+        TestOwner owner;
+        std::atomic<bool> lastUnitSeen{false};
+        owner.onSink = [&](const std::string& codec, CountingSink* sink) {
+            if (codec == "H264")
+                sink->onUnit = [&, sink] { lastUnitSeen = lastUnitSeen || sink->units.back().bytes == nals.back(); };
+        };
+        owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", tcp);
+        ASSERT_NE(owner.handle, nullptr);
+        play(owner, [&] { return lastUnitSeen && owner.audioUnits >= 5; });
+        ASSERT_NE(owner.video, nullptr);
+        const auto& units = owner.video->units;
+        ASSERT_GE(units.size(), nals.size());
+        for (std::size_t i = 0; i < nals.size(); ++i)
+            ASSERT_EQ(units[units.size() - nals.size() + i].bytes, nals[i]) << "unit " << i;
+        EXPECT_TRUE(owner.video->losses.empty());
+        EXPECT_TRUE(owner.audio->losses.empty());
+        VideoRTSPClient::deleteClient(owner.handle);
+    }
+}
+
 TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownOrDeadKeepalive) {
     struct Case {
         const char* name;

@@ -283,6 +283,17 @@ void StubRtspServer::sendBytes(int fd, const void* data, std::size_t size) {
     }
 }
 
+void StubRtspServer::sendStalePackets(int fd, Track& t) {
+    if (options_.stalePacketsBeforePlay <= 0) return;
+    // Filler data for video, an Opus frame of silence for audio: harmless if delivered.
+    const std::vector<std::uint8_t> payload =
+        &t == &video_ ? std::vector<std::uint8_t>{0x0c, 0xff, 0xff, 0xff} : std::vector<std::uint8_t>{0xf8, 0xff, 0xfe};
+    const std::uint16_t next = t.sequence;
+    t.sequence = static_cast<std::uint16_t>(next - options_.stalePacketsBeforePlay - 1);
+    for (int i = 0; i < options_.stalePacketsBeforePlay; ++i) sendRtp(fd, t, payload, &t == &audio_, 0);
+    t.sequence = next;
+}
+
 void StubRtspServer::sendRtp(int fd, Track& t, const std::vector<std::uint8_t>& payload, bool marker,
                              std::uint32_t ts) {
     std::vector<std::uint8_t> pkt(16 + payload.size());
@@ -592,7 +603,14 @@ bool StubRtspServer::handleRequest(int fd, const std::string& text) {
                                 std::to_string(ports[1]) + "\r\n");
         }
     } else if (r.method == "PLAY") {
-        reply("200 OK", sessionHeader + "Range: npt=0.000-\r\n");
+        std::string info;
+        for (Track* t : {&video_, &audio_}) {
+            if (!t->setUp) continue;
+            sendStalePackets(fd, *t);
+            info += std::string(info.empty() ? "" : ",") + "url=" + base + (t == &video_ ? "track1" : "track2") +
+                    ";seq=" + std::to_string(t->sequence);
+        }
+        reply("200 OK", sessionHeader + "Range: npt=0.000-\r\n" + (info.empty() ? "" : "RTP-Info: " + info + "\r\n"));
         playing_ = true;
     } else if (r.method == "TEARDOWN") {
         reply("200 OK", "");

@@ -33,6 +33,11 @@ struct StubRtspServerOptions {
     std::uint16_t firstSequence = 0;
     int loops = 1000000;           // times the file is played
 
+    // As a shared stream that another client already plays: this many packets of each
+    // track numbered from before the play (with one more missing after them) go out just
+    // before the PLAY answer, whose RTP-Info names the first number of the stream played.
+    int stalePacketsBeforePlay = 0;
+
     bool refuseUdp = false;        // 461 on UDP transports
     int sessionTimeoutS = 60;
     bool answerKeepalive = true;
@@ -96,6 +101,7 @@ private:
     void sendRtp(int fd, Track& t, const std::vector<std::uint8_t>& payload, bool marker, std::uint32_t ts);
     void sendVideoPacket(int fd, const Packet& p);
     void sendBye(int fd, Track& t);
+    void sendStalePackets(int fd, Track& t);
     void sendBytes(int fd, const void* data, std::size_t size);
     void closeTracks();
     void loadVideo();
