@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -34,6 +35,16 @@ std::int64_t nowUs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// "10 s", "0.3 s".
+std::string seconds(int milliseconds) {
+    char text[32];
+    if (milliseconds % 1000 == 0)
+        std::snprintf(text, sizeof text, "%d s", milliseconds / 1000);
+    else
+        std::snprintf(text, sizeof text, "%.1f s", milliseconds / 1000.0);
+    return text;
 }
 
 std::string upperCase(std::string s) {
@@ -605,9 +616,16 @@ void RtspClient::stream() {
     if (intervalMs > timings_.maxKeepaliveIntervalMs) intervalMs = timings_.maxKeepaliveIntervalMs;
     if (intervalMs < 500) intervalMs = 500;
     keepaliveDueUs_ = start + static_cast<std::int64_t>(intervalMs) * 1000;
+    lastMediaUs_ = start;
+    const std::int64_t stallUs = static_cast<std::int64_t>(timings_.stallTimeoutMs) * 1000;
     LogLine(0, "VideoRTSPClient::mainLoop", __LINE__).stream() << requestUrl_ << ": playing";
     while (!stopRequested() && !ended_) {
         const std::int64_t now = nowUs();
+        if (stallUs > 0 && now - lastMediaUs_ >= stallUs) {
+            stalled_ = true;
+            fail("the stream stalled: no RTP or RTCP packet from the server for " + seconds(timings_.stallTimeoutMs));
+            break;
+        }
         if (now >= nextReportUs_) {
             sendReports(now);
             nextReportUs_ = now + static_cast<std::int64_t>(timings_.rtcpIntervalMs) * 1000;
@@ -622,6 +640,7 @@ void RtspClient::stream() {
             keepaliveDueUs_ = now + static_cast<std::int64_t>(intervalMs) * 1000;
         }
         std::int64_t until = std::min(nextReportUs_, keepaliveDueUs_);
+        if (stallUs > 0) until = std::min(until, lastMediaUs_ + stallUs);
         for (auto& sub : subsessions_)
             if (sub->receiver) until = std::min(until, sub->receiver->nextDeadlineUs());
         pollOnce(until);
@@ -752,6 +771,7 @@ void RtspClient::readControl(std::int64_t now) {
         if (result == RtspStreamParser::Result::Interleaved) {
             const std::int8_t index = channelToSub_[frame.channel];
             if (index >= 0 && static_cast<std::size_t>(index) < subsessions_.size()) {
+                lastMediaUs_ = now;
                 Subsession& sub = *subsessions_[static_cast<std::size_t>(index)];
                 if (channelIsRtcp_[frame.channel])
                     handleRtcp(sub, frame.data, frame.size);
@@ -818,6 +838,7 @@ void RtspClient::readUdp(Subsession& sub, std::int64_t now) {
         if (got <= 0) return;
         for (int i = 0; i < got; ++i) {
             if (!sameHost(from[i], serverAddress_)) continue;  // not from our server
+            lastMediaUs_ = now;
             if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) continue;
             sub.receiver->onPacket(messages[i].msg_len, now, static_cast<std::size_t>(i));
             if (stopRequested() || ended_) return;
@@ -836,6 +857,7 @@ void RtspClient::readRtcp(Subsession& sub, int fd) {
             ::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (got < 0) return;
         if (!sameHost(from, serverAddress_) || static_cast<std::size_t>(got) > sizeof buffer) continue;
+        lastMediaUs_ = nowUs();
         handleRtcp(sub, buffer, static_cast<std::size_t>(got));
     }
 }

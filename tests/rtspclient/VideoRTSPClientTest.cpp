@@ -14,6 +14,7 @@
 #include "StubRtspServer.h"
 #include "rtspclient/VideoRTSPClient.h"
 #include "rtspclient/VideoRTSPClientDiagnostics.h"
+#include "rtspclient/VideoRTSPClientSettings.h"
 
 using nimbrosta::StubRtspServer;
 using nimbrosta::StubRtspServerOptions;
@@ -340,20 +341,24 @@ TEST(VideoRTSPClient, PacketsFromBeforeThePlayAreNoLoss) {
     }
 }
 
-TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownOrDeadKeepalive) {
+TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownDeadKeepaliveOrStall) {
     struct Case {
         const char* name;
         bool tcp;
-        std::uint64_t byeAfter, closeAfter;
+        std::uint64_t byeAfter, closeAfter, freezeAfter;
         bool deadKeepalive;
         const char* reason;
+        bool stalled;
     };
     const Case cases[] = {
-        {"bye udp", false, 20, UINT64_MAX, false, ""},
-        {"bye tcp", true, 20, UINT64_MAX, false, ""},
-        {"close", true, UINT64_MAX, 20, false, ""},
-        {"close udp", false, UINT64_MAX, 20, false, ""},
-        {"keep-alive unanswered", false, UINT64_MAX, UINT64_MAX, true, "keep-alive"},
+        {"bye udp", false, 20, UINT64_MAX, UINT64_MAX, false, "", false},
+        {"bye tcp", true, 20, UINT64_MAX, UINT64_MAX, false, "", false},
+        {"close", true, UINT64_MAX, 20, UINT64_MAX, false, "", false},
+        {"close udp", false, UINT64_MAX, 20, UINT64_MAX, false, "", false},
+        {"keep-alive unanswered", false, UINT64_MAX, UINT64_MAX, UINT64_MAX, true, "keep-alive", false},
+        // Media stops while requests are still answered: noticed long before the keep-alive would.
+        {"frozen udp", false, UINT64_MAX, UINT64_MAX, 20, false, "stalled: no RTP or RTCP packet from the server for 0.4 s", true},
+        {"frozen tcp", true, UINT64_MAX, UINT64_MAX, 20, false, "stalled", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -361,17 +366,25 @@ TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownOrDeadKeepalive) {
         o.fps = 30;
         o.byeAfter = c.byeAfter;
         o.closeAfter = c.closeAfter;
-        o.sessionTimeoutS = 1;
+        o.freezeAfter = c.freezeAfter;
+        o.sessionTimeoutS = c.stalled ? 60 : 1;
         o.answerKeepalive = !c.deadKeepalive;
         StubRtspServer server(o);
         ASSERT_TRUE(server.start());
         TestOwner owner;
         owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", c.tcp);
+        VideoRTSPClient::setStallTimeout(owner.handle, 400);
         EXPECT_TRUE(play(owner, [] { return false; }, 8000));
         EXPECT_EQ(owner.stops, 1);
         EXPECT_NE(lastError(owner.handle).find(c.reason), std::string::npos) << lastError(owner.handle);
+        EXPECT_EQ(VideoRTSPClient::stalled(owner.handle), c.stalled);
+        if (c.stalled) {
+            EXPECT_GE(owner.videoUnits, 10);  // it did play before the freeze
+            EXPECT_EQ(countMethod(server, "TEARDOWN"), 1);
+        }
         VideoRTSPClient::deleteClient(owner.handle);
     }
+    EXPECT_FALSE(VideoRTSPClient::stalled(nullptr));
 }
 
 TEST(VideoRTSPClient, KeepsTheSessionAliveAndSendsReceiverReports) {
@@ -383,6 +396,7 @@ TEST(VideoRTSPClient, KeepsTheSessionAliveAndSendsReceiverReports) {
         ASSERT_TRUE(server.start());
         TestOwner owner;
         owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", tcp);
+        VideoRTSPClient::setStallTimeout(owner.handle, 500);  // flowing media never stalls
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(play(owner, [&] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1800); }));
         EXPECT_GE(countMethod(server, "GET_PARAMETER"), 2) << tcp;

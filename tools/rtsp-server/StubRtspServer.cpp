@@ -266,6 +266,7 @@ void StubRtspServer::closeTracks() {
     }
     playing_ = false;
     closeNow_ = false;
+    frozen_ = false;
     inbuf_.clear();
 }
 
@@ -343,6 +344,10 @@ void StubRtspServer::sendVideoPacket(int fd, const Packet& p) {
         sendBye(fd, video_);
         return;
     }
+    if (index == options_.freezeAfter) {
+        frozen_ = true;
+        return;
+    }
     if (index == options_.changeSsrcAt) video_.ssrc ^= 0x0f0f0f0f;
     const bool dropIt = options_.drop.count(index) != 0;
     if (options_.swapWithNext.count(index)) {
@@ -401,15 +406,16 @@ void StubRtspServer::serveClient(int fd) {
             wasPlaying = true;
         }
         if (!playing_) wasPlaying = false;
-        if (playing_) {
-            while (video_.setUp && !videoFrames_.empty() && now >= nextVideo && loop < options_.loops && !closeNow_) {
+        if (playing_ && !frozen_) {
+            while (video_.setUp && !videoFrames_.empty() && now >= nextVideo && loop < options_.loops && !closeNow_ &&
+                   !frozen_) {
                 const std::uint32_t base = static_cast<std::uint32_t>(loop * videoFrames_.size()) *
                                            (90000u / static_cast<std::uint32_t>(options_.fps));
                 for (const Packet& p : videoFrames_[frameIndex]) {
                     Packet q = p;
                     q.timestamp += base;
                     sendVideoPacket(fd, q);
-                    if (closeNow_) break;
+                    if (closeNow_ || frozen_) break;
                 }
                 nextVideo += frameUs;
                 if (++frameIndex == videoFrames_.size()) {
@@ -417,7 +423,7 @@ void StubRtspServer::serveClient(int fd) {
                     ++loop;
                 }
             }
-            while (audio_.setUp && enc && now >= nextAudio && !closeNow_) {
+            while (audio_.setUp && enc && now >= nextAudio && !closeNow_ && !frozen_) {
                 for (int s = 0; s < 960; ++s) {
                     const double t = static_cast<double>(audioFrame * 960 + static_cast<std::uint64_t>(s)) / 48000.0;
                     const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * t));
@@ -440,7 +446,7 @@ void StubRtspServer::serveClient(int fd) {
         if (video_.rtcpFd >= 0) fds[n++] = {video_.rtcpFd, POLLIN, 0};
         if (audio_.rtcpFd >= 0) fds[n++] = {audio_.rtcpFd, POLLIN, 0};
         std::int64_t wait = 50;
-        if (playing_) {
+        if (playing_ && !frozen_) {
             const std::int64_t due = std::min(video_.setUp ? nextVideo : INT64_MAX, audio_.setUp ? nextAudio : INT64_MAX);
             wait = std::max<std::int64_t>(0, std::min<std::int64_t>(50, (due - nowUs()) / 1000));
         }

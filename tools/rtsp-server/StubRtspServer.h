@@ -2,7 +2,7 @@
 // A scriptable RTSP server for tests: serves H.264 (from an Annex B file) and Opus (a
 // tone encoded on the fly) over UDP or interleaved TCP, with or without Basic or Digest
 // authentication, and can drop, duplicate, reorder video packets, change the SSRC, say
-// BYE or close the connection on cue. One client at a time; everything it was asked is
+// BYE, close the connection or stop sending media on cue. One client at a time; everything it was asked is
 // recorded.
 
 #include <atomic>
@@ -49,6 +49,8 @@ struct StubRtspServerOptions {
     std::uint64_t changeSsrcAt = UINT64_MAX;
     std::uint64_t byeAfter = UINT64_MAX;   // send RTCP BYE after this many video packets
     std::uint64_t closeAfter = UINT64_MAX; // close the connection after this many
+    std::uint64_t freezeAfter = UINT64_MAX; // send no media at all after this many, but
+                                            // keep answering requests (a frozen server)
 };
 
 struct StubRtspRequest {
@@ -127,6 +129,7 @@ private:
     Track audio_;
     bool playing_ = false;
     bool closeNow_ = false;
+    bool frozen_ = false;
     int staleAnswered_ = 0;
     std::string nonce_;
     std::uint64_t videoIndex_ = 0;
