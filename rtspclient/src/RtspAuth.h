@@ -19,8 +19,10 @@ struct AuthChallenge {
 };
 
 // Picks the strongest challenge we can answer from the WWW-Authenticate values of a 401
-// (Digest with MD5 before Basic). Scheme None when none is usable.
-AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate);
+// (Digest with MD5 before Basic). Scheme None when none is usable. A challenge whose values
+// hold control characters or a quote outside a quoted string would put them into our
+// Authorization header: then none is answered, and refused (when given) says why.
+AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate, std::string* refused = nullptr);
 
 class RtspAuthenticator {
 public:

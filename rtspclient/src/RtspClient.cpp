@@ -321,7 +321,12 @@ bool RtspClient::transact(const std::string& method, const std::string& url, con
         std::vector<std::string> challenges;
         for (const auto& h : response.headers)
             if (strcasecmp(h.first.c_str(), "WWW-Authenticate") == 0) challenges.push_back(h.second);
-        const AuthChallenge challenge = chooseChallenge(challenges);
+        std::string refused;
+        const AuthChallenge challenge = chooseChallenge(challenges, &refused);
+        if (!refused.empty()) {
+            fail(method + " refused: 401 Unauthorized, with " + refused + " (not answered)");
+            return false;
+        }
         if (!auth_.hasCredentials()) {
             fail(method + " refused: 401 Unauthorized (no credentials)");
             return false;

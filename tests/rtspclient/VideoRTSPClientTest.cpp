@@ -209,17 +209,24 @@ TEST(VideoRTSPClient, EndsWithAClearReasonWhenItCannotPlay) {
         const char* password;
         bool audioOnlyRefused;
         const char* reason;
+        std::string realm = "nimbrosta";
     };
     const Case cases[] = {
         {"wrong password", Auth::Digest, "user", "wrong", false, "401"},
         {"wrong basic", Auth::Basic, "user", "wrong", false, "401"},
         {"no credentials", Auth::Basic, "", "", false, "no credentials"},
         {"no sink wanted", Auth::None, "", "", true, "no media"},
+        // A challenge that would carry its bytes into our Authorization header.
+        {"bare CR in the realm", Auth::Digest, "user", "secret", false,
+         "refused: 401 Unauthorized, with an authentication challenge that holds a control character",
+         "r\rInjected: 1"},
+        {"quote in the realm", Auth::Digest, "user", "secret", false, "holds an unescaped quote", "a\"b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StubRtspServerOptions o = withVideo();
         o.auth = c.auth;
+        o.realm = c.realm;
         StubRtspServer server(o);
         ASSERT_TRUE(server.start());
         TestOwner owner;
@@ -230,6 +237,9 @@ TEST(VideoRTSPClient, EndsWithAClearReasonWhenItCannotPlay) {
         EXPECT_NE(lastError(owner.handle).find(c.reason), std::string::npos) << lastError(owner.handle);
         EXPECT_LE(countMethod(server, "DESCRIBE"), 2);
         EXPECT_EQ(countMethod(server, "PLAY"), 0);
+        if (c.realm != "nimbrosta") {  // nothing of the challenge went back to the server
+            for (const auto& r : server.requests()) EXPECT_EQ(r.header("Authorization"), "") << r.method;
+        }
         VideoRTSPClient::deleteClient(owner.handle);
     }
     // Nobody listening.
