@@ -52,12 +52,40 @@ void StreamPlayerAPI::StopStream() {
     endpoint_->send(r);
 }
 
+namespace {
+
+// The streamer's text follows our host in the address: it may give a port and a path, but
+// must not make another host of it ("@other-host", ".other-domain") and so receive the
+// stream's credentials. Empty (no stream configuration) leaves the host alone.
+bool acceptablePostfix(const std::string& postfix) {
+    if (postfix.empty()) return true;
+    return (postfix[0] == ':' || postfix[0] == '/') && postfix.find('@') == std::string::npos;
+}
+
+// The text for a log line: control characters shown as '?', cut at 200 characters.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text.substr(0, 200)) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    return out;
+}
+
+}  // namespace
+
 void StreamPlayerAPI::startPlayer(const Response& response) {
     if (!initiateRequested_.exchange(false)) return;  // a stream this client did not ask for
     IClientAppImplementation* app = owner_->app();
+    const auto& config = response.streamconfig();
+    if (!acceptablePostfix(config.urlportandpostfix())) {
+        // No player is made, so the credentials go nowhere; the application sees what it
+        // sees of a stream that could not be opened.
+        LogLine(50, "StreamPlayerAPI::startPlayer", __LINE__).stream()
+            << "refused the stream address: \"" << printable(config.urlportandpostfix())
+            << "\" does not continue the host with a port or a path (\":\" or \"/\" first, no \"@\")";
+        if (app) app->onEvent(kClientAppVideoClientFinished, nullptr);
+        return;
+    }
     videoConsumer_ = app ? app->getVideoConsumer() : nullptr;
     audioConsumer_ = app ? app->getAudioConsumer() : nullptr;
-    const auto& config = response.streamconfig();
     const std::string url = "rtsp://" + owner_->host() + config.urlportandpostfix();
 
     std::lock_guard<std::mutex> lock(playerLock_);
