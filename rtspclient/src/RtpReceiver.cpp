@@ -7,10 +7,10 @@
 namespace rtspclient {
 namespace {
 
-constexpr std::size_t kBufferSize = RtpReceiver::kHeadroom + RtpReceiver::kMaxPacket + H264Depacketizer::kPadding;
+// Room around each packet in its buffer: the sink's prefix before, zeros after.
+constexpr std::size_t kBufferSlack = RtpReceiver::kHeadroom + H264Depacketizer::kPadding;
 constexpr int kMaxConcealedPerGap = 5;
 
-std::unique_ptr<std::uint8_t[]> makeBuffer() { return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[kBufferSize]); }
 
 std::size_t roundUpPowerOfTwo(std::size_t n) {
     std::size_t p = 4;
@@ -20,6 +20,11 @@ std::size_t roundUpPowerOfTwo(std::size_t n) {
 
 }  // namespace
 
+// Each buffer its own allocation, so that a sanitizer sees a write past one.
+std::unique_ptr<std::uint8_t[]> RtpReceiver::makeBuffer() const {
+    return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[config_.maxPacket + kBufferSlack]);
+}
+
 static int clampedPrefix(IRTSPSink* sink) {
     if (!sink) return 0;
     const int prefix = sink->prefixSize();
@@ -28,11 +33,11 @@ static int clampedPrefix(IRTSPSink* sink) {
 
 RtpReceiver::RtpReceiver(IRTSPSink* sink, const RtpReceiverConfig& config)
     : sink_(sink), config_(config), prefix_(clampedPrefix(sink)), depacketizer_(prefix_) {
+    if (config_.maxPacket < 12 || config_.maxPacket > kMaxPacket) config_.maxPacket = kMaxPacket;
     const std::size_t n = roundUpPowerOfTwo(config_.reorderPackets);
     slots_.resize(n);
     for (Slot& s : slots_) s.buffer = makeBuffer();
     mask_ = n - 1;
-    for (auto& spare : spares_) spare = makeBuffer();
     sequences_.reserve(4);
     ranges_.reserve(4);
     info_.sequenceNumbers = &sequences_;
@@ -47,7 +52,7 @@ void RtpReceiver::setDelivering(bool on) {
 }
 
 void RtpReceiver::onPacket(const std::uint8_t* data, std::size_t size, std::int64_t nowUs) {
-    if (size > kMaxPacket) {
+    if (size > config_.maxPacket) {
         ++stats_.malformed;
         return;
     }
@@ -103,7 +108,7 @@ void RtpReceiver::updateStats(const RtpHeader& h, std::int64_t nowUs) {
 
 void RtpReceiver::onPacket(std::size_t size, std::int64_t nowUs, std::size_t index) {
     RtpHeader h;
-    if (index >= kReceiveBatch || size > kMaxPacket || !parseRtpHeader(receiveBuffer(index), size, h)) {
+    if (index >= kReceiveBatch || size > config_.maxPacket || !parseRtpHeader(receiveBuffer(index), size, h)) {
         ++stats_.malformed;
         return;
     }

@@ -27,6 +27,7 @@ struct RtpReceiverConfig {
     std::size_t reorderPackets = 64;     // power of two
     std::int64_t reorderDelayUs = 50000; // how long a gap may wait for its packets
     std::string spropParameterSets;      // H.264: delivered before the first unit
+    std::size_t maxPacket = 65536;       // largest RTP packet accepted: the room of each buffer
 };
 
 struct RtpReceiverStats {
@@ -45,7 +46,7 @@ struct RtpReceiverStats {
 class RtpReceiver final : private H264Depacketizer::Output {
 public:
     static constexpr std::size_t kHeadroom = 64;     // room for the sink's prefix
-    static constexpr std::size_t kMaxPacket = 65536; // largest RTP packet accepted
+    static constexpr std::size_t kMaxPacket = 65536; // largest maxPacket a receiver takes
     static constexpr std::size_t kMaxPrefix = 32;
     static constexpr std::size_t kReceiveBatch = 16;  // packets one receive call may fill
 
@@ -55,9 +56,12 @@ public:
     RtpReceiver(const RtpReceiver&) = delete;
     RtpReceiver& operator=(const RtpReceiver&) = delete;
 
-    // Where packet index (< kReceiveBatch) of the next batch must be written (kMaxPacket
+    // Where packet index (< kReceiveBatch) of the next batch must be written (maxPacket()
     // bytes available). Handling a packet of the batch leaves the others in place.
-    std::uint8_t* receiveBuffer(std::size_t index = 0) { return spares_[index].get() + kHeadroom; }
+    std::uint8_t* receiveBuffer(std::size_t index = 0) {
+        if (!spares_[index]) spares_[index] = makeBuffer();  // on first use: a stream that
+        return spares_[index].get() + kHeadroom;              // never bursts needs few
+    }
     // The packet of size bytes now in receiveBuffer(index) arrived at nowUs (monotonic).
     void onPacket(std::size_t size, std::int64_t nowUs, std::size_t index = 0);
     // Copies a packet in (interleaved transport) and handles it.
@@ -81,6 +85,7 @@ public:
     // Fills the receiver report block for the current source; false before any packet.
     bool fillReport(ReceiverReport& rr, std::int64_t nowUs);
 
+    std::size_t maxPacket() const { return config_.maxPacket; }
     const RtpReceiverStats& stats() const { return stats_; }
     IRTSPSink* sink() const { return sink_; }
 
@@ -92,6 +97,7 @@ private:
         bool used = false;
     };
 
+    std::unique_ptr<std::uint8_t[]> makeBuffer() const;
     void unit(std::uint8_t* data, std::uint32_t size, std::vector<std::uint16_t>& sequenceNumbers,
               bool marker) override;
     void resetSource(std::uint32_t ssrc);

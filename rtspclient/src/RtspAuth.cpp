@@ -189,6 +189,13 @@ std::string RtspAuthenticator::authorization(const std::string& method, const st
     return out;
 }
 
+bool usableCredentials(const std::string& user, const std::string& password) {
+    for (const std::string* s : {&user, &password})
+        for (unsigned char c : *s)
+            if (c < 0x20 || c == 0x7f) return false;
+    return true;
+}
+
 std::string base64Encode(const std::string& in) {
     static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;

@@ -44,6 +44,9 @@ private:
     std::string cnonce_;
 };
 
+// Credentials that can go into a request header: no control characters.
+bool usableCredentials(const std::string& user, const std::string& password);
+
 std::string base64Encode(const std::string& in);
 std::string md5Hex(const std::string& in);
 

@@ -141,7 +141,6 @@ RtspClient::RtspClient(IVideoRTSPClient* owner, const RtspUrl& url, std::string 
     std::memset(channelIsRtcp_, 0, sizeof channelIsRtcp_);
     std::random_device rd;
     ourSsrc_ = rd();
-    rx_.resize(kControlBufferBytes);
     tx_.reserve(4096);
 }
 
@@ -208,6 +207,7 @@ void RtspClient::end(const std::string& reason) {
 
 void RtspClient::run() {
     try {
+        rx_.resize(kControlBufferBytes);  // here, so that making a client costs little
         if (wakeFd_ < 0) {
             fail("cannot create the wake-up descriptor");
         } else if (!stopRequested() && connectServer() && setupSession()) {
@@ -344,7 +344,7 @@ bool RtspClient::transact(const std::string& method, const std::string& url, con
             return false;
         }
         lastNonce = challenge.nonce;
-        if (hasControlCharacters(user_) || hasControlCharacters(password_)) {
+        if (!usableCredentials(user_, password_)) {
             fail("credentials contain control characters");
             return false;
         }
@@ -832,7 +832,7 @@ void RtspClient::readUdp(Subsession& sub, std::int64_t now) {
     sockaddr_storage from[kBatch];
     for (int taken = 0; taken < kUdpPacketsPerPoll;) {
         for (std::size_t i = 0; i < kBatch; ++i) {
-            vectors[i] = {sub.receiver->receiveBuffer(i), RtpReceiver::kMaxPacket};
+            vectors[i] = {sub.receiver->receiveBuffer(i), sub.receiver->maxPacket()};
             messages[i] = {};
             messages[i].msg_hdr.msg_name = &from[i];
             messages[i].msg_hdr.msg_namelen = sizeof from[i];

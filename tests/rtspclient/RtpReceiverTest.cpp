@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -271,6 +272,30 @@ TEST(RtpReceiver, BatchesAreHandledFromTheirOwnBuffers) {
     for (std::size_t i = 0; i < sink.units.size(); ++i) EXPECT_EQ(sink.units[i].bytes, "p" + std::to_string(i + 1));
     EXPECT_EQ(r.stats().duplicates, 1u);
     EXPECT_TRUE(sink.losses.empty());
+}
+
+// A packet must fit the buffer it is copied into (interleaved) or received into (UDP).
+TEST(RtpReceiver, PacketsLargerThanTheBuffersAreRefused) {
+    struct Case {
+        std::size_t maxPacket;
+        std::size_t size;
+        bool taken;
+    } cases[] = {{64, 64, true}, {64, 65, false}, {65536, 65536, true}, {65536, 65537, false}, {1 << 20, 65537, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.maxPacket) + " " + std::to_string(c.size));
+        RecordingSink sink(0);
+        RtpReceiverConfig config = whole();
+        config.maxPacket = c.maxPacket;
+        RtpReceiver r(&sink, config);
+        const std::string packet = rtp(1, std::string(c.size - 12, 'x'));
+        r.onPacket(reinterpret_cast<const std::uint8_t*>(packet.data()), packet.size(), 0);
+        // As if received: the size a receive call reported (what fits is in the buffer).
+        const std::string next = rtp(2, std::string(c.size - 12, 'y'));
+        std::memcpy(r.receiveBuffer(1), next.data(), std::min(next.size(), r.maxPacket()));
+        r.onPacket(c.size, 0, 1);
+        EXPECT_EQ(sink.units.size(), c.taken ? 2u : 0u);
+        EXPECT_EQ(r.stats().malformed, c.taken ? 0u : 2u);
+    }
 }
 
 TEST(RtpReceiver, ReportsAGapWhenItExpiresBeforeTheNextPacket) {

@@ -54,14 +54,6 @@ void StreamPlayerAPI::StopStream() {
 
 namespace {
 
-// The streamer's text follows our host in the address: it may give a port and a path, but
-// must not make another host of it ("@other-host", ".other-domain") and so receive the
-// stream's credentials. Empty (no stream configuration) leaves the host alone.
-bool acceptablePostfix(const std::string& postfix) {
-    if (postfix.empty()) return true;
-    return (postfix[0] == ':' || postfix[0] == '/') && postfix.find('@') == std::string::npos;
-}
-
 // The text for a log line: control characters shown as '?', cut at 200 characters.
 std::string printable(const std::string& text) {
     std::string out;
@@ -71,11 +63,22 @@ std::string printable(const std::string& text) {
 
 }  // namespace
 
+// The streamer's text follows our host in the address: it may give a port and a path, but
+// must not make another host of it ("@other-host", ".other-domain") and so receive the
+// stream's credentials.
+bool StreamPlayerAPI::streamUrl(const std::string& host, const std::string& postfix, std::string& url) {
+    if (!postfix.empty() && ((postfix[0] != ':' && postfix[0] != '/') || postfix.find('@') != std::string::npos))
+        return false;
+    url = "rtsp://" + host + postfix;
+    return true;
+}
+
 void StreamPlayerAPI::startPlayer(const Response& response) {
     if (!initiateRequested_.exchange(false)) return;  // a stream this client did not ask for
     IClientAppImplementation* app = owner_->app();
     const auto& config = response.streamconfig();
-    if (!acceptablePostfix(config.urlportandpostfix())) {
+    std::string url;
+    if (!streamUrl(owner_->host(), config.urlportandpostfix(), url)) {
         // No player is made, so the credentials go nowhere; the application sees what it
         // sees of a stream that could not be opened.
         LogLine(50, "StreamPlayerAPI::startPlayer", __LINE__).stream()
@@ -86,7 +89,6 @@ void StreamPlayerAPI::startPlayer(const Response& response) {
     }
     videoConsumer_ = app ? app->getVideoConsumer() : nullptr;
     audioConsumer_ = app ? app->getAudioConsumer() : nullptr;
-    const std::string url = "rtsp://" + owner_->host() + config.urlportandpostfix();
 
     std::lock_guard<std::mutex> lock(playerLock_);
     IStreamPlayerFactory* factory = factory_ ? factory_ : IStreamPlayerFactory::defaultFactory();
