@@ -152,7 +152,7 @@ std::string CrashReportSender::text(const char* key, const char* fallback, const
     return value;
 }
 
-CrashReportSender::Items CrashReportSender::readItems(const crashreport::CrashDescriptionReader& d) const {
+CrashReportSender::Items CrashReportSender::readItems(const crashreport::CrashDescriptionReader& d) {
     Items items;
     d.forEachBlock([&](const std::string& tag, std::size_t at) {
         // A later block of the same name replaces an earlier one, as in the crashed process.

@@ -33,16 +33,18 @@ public:
     // are replaced).
     static std::string safeFileName(std::string name);
 
-private:
     struct Items {
         std::map<std::string, std::vector<std::string>> files;  // destination -> source, description
         std::map<std::string, std::string> properties;
         std::map<std::string, std::string> registryKeys;  // key path -> destination
     };
+    // The files, properties and registry keys a description lists; a later block of the
+    // same name replaces an earlier one.
+    static Items readItems(const crashreport::CrashDescriptionReader& description);
 
+private:
     // Writes the report; release is called once the crashed process is no longer needed.
     int report(const crashreport::CrashDescriptionReader& description, const std::function<void()>& release);
-    Items readItems(const crashreport::CrashDescriptionReader& description) const;
     std::string text(const char* key, const char* fallback, const std::string& argument = std::string()) const;
 
     std::string languageFile_;

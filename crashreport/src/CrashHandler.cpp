@@ -299,7 +299,10 @@ int CCrashHandler::destroy() {
     // Names outlive processes: nothing of this handler stays in the system.
     unlinkNames();
     CrashHooks::removeProcessFilter();
+    // A report, or the preparation after one, that is still running ends first.
+    CrashHooks::enterReportLock();
     CrashHooks::setHandler(nullptr);
+    CrashHooks::leaveReportLock();
     initialized_ = 0;
     setLastError(L"Success.");
     return 0;
@@ -571,7 +574,7 @@ int CCrashHandler::produceReport(ReportExceptionInfo* info, CrashSite& site) {
     if (videoActive_ && videoSender_ > 0 && senderRunning(videoSender_)) {
         videoEvent_.set();
         waitForCrashEvent(videoSender_);
-        videoEvent_.close();
+        if (!quiet) videoEvent_.close();  // closing allocates; preparing the next report closes it too
         info->senderProcess = videoSender_;
         started = true;
     } else {

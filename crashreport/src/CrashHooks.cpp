@@ -75,7 +75,10 @@ SignalSlot g_slots[] = {{SIGSEGV, false, {}}, {SIGILL, false, {}}, {SIGFPE, fals
 
 std::terminate_handler g_previousTerminate = nullptr;
 bool g_terminateInstalled = false;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 std::unexpected_handler g_previousUnexpected = nullptr;
+#pragma GCC diagnostic pop
 bool g_unexpectedInstalled = false;
 std::new_handler g_previousNewHandler = nullptr;
 bool g_newHandlerInstalled = false;

@@ -29,7 +29,12 @@ void NamedEvent::set() {
 }
 
 bool NamedEvent::wait(int timeoutMs) {
-    if (!isOpen()) return false;
+    if (!isOpen()) {
+        // Nothing can set a missing event; a caller that waits in slices still gets its pause.
+        const timespec pause{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000000L};
+        nanosleep(&pause, nullptr);
+        return false;
+    }
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);
     until.tv_sec += timeoutMs / 1000;

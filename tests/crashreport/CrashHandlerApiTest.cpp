@@ -246,10 +246,13 @@ TEST(CCrashHandler, InstallValuesReachTheDescription) {
 
 TEST(CCrashHandler, ThreadHooksAndUninstall) {
     Installer installer;
+    stack_t before{};
+    sigaltstack(nullptr, &before);
     ASSERT_EQ(InstallCrashHandlerW(&installer.info), 0);
     stack_t stack{};
     sigaltstack(nullptr, &stack);
     EXPECT_EQ(stack.ss_flags & SS_DISABLE, 0) << "the installing thread runs its handlers on a stack of its own";
+    EXPECT_NE(stack.ss_sp, before.ss_sp);
 
     EXPECT_EQ(InstallCrashHandlerForThread(0), 2);
     EXPECT_EQ(lastText(), L"Can't install handlers for current thread twice.");
@@ -274,7 +277,8 @@ TEST(CCrashHandler, ThreadHooksAndUninstall) {
     for (const std::string& name : crashtest::crashNames())
         EXPECT_EQ(name.find(crashId), std::string::npos) << name << " outlived the handler";
     sigaltstack(nullptr, &stack);
-    EXPECT_NE(stack.ss_flags & SS_DISABLE, 0);
+    EXPECT_EQ(stack.ss_sp, before.ss_sp) << "the thread's previous alternate stack is back";
+    EXPECT_EQ(stack.ss_flags & SS_DISABLE, before.ss_flags & SS_DISABLE);
     EXPECT_EQ(InstallCrashHandlerForThread(0), 1);
     EXPECT_EQ(InstallCrashHandlerW(&installer.info), 0) << "a new install after the uninstall";
     EXPECT_EQ(UninstallCrashHandler(), 0);
@@ -440,6 +444,26 @@ TEST(CrashDescription, LayoutOfHeaderStringsAndItems) {
     EXPECT_EQ(lastText(), L"The crash description has no room for this item.");
     EXPECT_EQ(d.u32(hdr::kTotalSize), before);
     EXPECT_EQ(d.u32(hdr::kPropertyCount), 1u);
+}
+
+TEST(CrashDescription, TheSenderStartedAtInstallGetsATemporaryDescription) {
+    Installer installer;
+    testsupport::TempDir saved;
+    testsupport::ScopedEnv out("NIMBROSTA_TEST_SENDER_OUT", saved.path().c_str());
+    installer.info.flags |= CR_INST_START_SENDER_AT_INSTALL;
+    ASSERT_EQ(InstallCrashHandlerW(&installer.info), 0) << wideToUtf8(lastText());
+    const std::string crashId = wideToUtf8(CCrashHandler::instance()->crashId());
+    const auto descriptions = crashtest::savedDescriptions(saved.path());
+    ASSERT_EQ(descriptions.size(), 1u);
+    EXPECT_EQ(descriptions[0].name, crashId + "-tmp");
+    const CrashDescriptionReader temporary = descriptions[0].reader();
+    EXPECT_EQ(temporary.i32(hdr::kQueuedMode), 1);
+    EXPECT_EQ(temporary.stringAt(hdr::kCrashId), crashId);
+    const CrashDescriptionReader main = installer.description();
+    EXPECT_EQ(main.i32(hdr::kQueuedMode), 0);
+    EXPECT_EQ(main.u32(hdr::kTotalSize), temporary.u32(hdr::kTotalSize)) << "the same description, untouched";
+    for (const std::string& name : crashtest::crashNames())
+        EXPECT_NE(name, crashId + "-tmp") << "the temporary block's name is gone";
 }
 
 TEST(DescriptionWriter, NeverWritesPastTheBlock) {
