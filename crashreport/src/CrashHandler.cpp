@@ -330,13 +330,13 @@ int CCrashHandler::removeThreadHooks() {
     return 0;
 }
 
-int CCrashHandler::setCrashCallbackW(CrashCallbackW callback, void* userParam) {
+int CCrashHandler::setCrashCallback(CrashCallbackW callback, void* userParam) {
     callbackW_ = callback;
     callbackParam_ = userParam;
     return 0;
 }
 
-int CCrashHandler::setCrashCallbackA(CrashCallbackA callback, void* userParam) {
+int CCrashHandler::setCrashCallback(CrashCallbackA callback, void* userParam) {
     callbackA_ = callback;
     callbackParam_ = userParam;
     return 0;
@@ -603,34 +603,25 @@ int CCrashHandler::produceReport(ReportExceptionInfo* info, CrashSite& site) {
     return 0;
 }
 
+template <typename Char>
+int CCrashHandler::callCrashCallback(int (*callback)(BasicReportCallbackInfo<Char>*), const Char* folder, int stage,
+                                     ReportExceptionInfo* info) {
+    BasicReportCallbackInfo<Char> callbackInfo;
+    callbackInfo.stage = stage;
+    callbackInfo.reportFolder = folder;
+    callbackInfo.exceptionInfo = info;
+    callbackInfo.userParam = callbackParam_;
+    callbackInfo.continueFlag = continueAfterReport_.load();
+    lastCallbackResult_ = callback(&callbackInfo);
+    continueAfterReport_.store(callbackInfo.continueFlag);
+    return lastCallbackResult_;
+}
+
 int CCrashHandler::runCrashCallback(int stage, ReportExceptionInfo* info) {
     if (lastCallbackResult_ != 2) return lastCallbackResult_;
-    int result = lastCallbackResult_;
-    std::int32_t continueFlag = continueAfterReport_.load();
-    if (callbackW_) {
-        ReportCallbackInfoW callbackInfo;
-        callbackInfo.stage = stage;
-        callbackInfo.reportFolder = callbackFolderW_.c_str();
-        callbackInfo.exceptionInfo = info;
-        callbackInfo.userParam = callbackParam_;
-        callbackInfo.continueFlag = continueFlag;
-        result = callbackW_(&callbackInfo);
-        continueFlag = callbackInfo.continueFlag;
-    } else if (callbackA_) {
-        ReportCallbackInfoA callbackInfo;
-        callbackInfo.stage = stage;
-        callbackInfo.reportFolder = callbackFolderA_.c_str();
-        callbackInfo.exceptionInfo = info;
-        callbackInfo.userParam = callbackParam_;
-        callbackInfo.continueFlag = continueFlag;
-        result = callbackA_(&callbackInfo);
-        continueFlag = callbackInfo.continueFlag;
-    } else {
-        return lastCallbackResult_;
-    }
-    lastCallbackResult_ = result;
-    continueAfterReport_.store(continueFlag);
-    return result;
+    if (callbackW_) return callCrashCallback(callbackW_, callbackFolderW_.c_str(), stage, info);
+    if (callbackA_) return callCrashCallback(callbackA_, callbackFolderA_.c_str(), stage, info);
+    return lastCallbackResult_;
 }
 
 void CCrashHandler::runHook(ReportExceptionInfo& info, CrashSite& site) {

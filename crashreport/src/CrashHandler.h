@@ -77,8 +77,9 @@ public:
     int produceReport(ReportExceptionInfo* info);
     int produceReport(ReportExceptionInfo* info, CrashSite& site);
 
-    int setCrashCallbackW(CrashCallbackW callback, void* userParam);
-    int setCrashCallbackA(CrashCallbackA callback, void* userParam);
+    // Stores the wide or the narrow crash callback with its parameter; returns 0.
+    int setCrashCallback(CrashCallbackW callback, void* userParam);
+    int setCrashCallback(CrashCallbackA callback, void* userParam);
 
     // Report contents: 0 added, or the refusal code with its text.
     int addFile(const wchar_t* source, const wchar_t* destination, const wchar_t* description, std::uint32_t flags);
@@ -138,6 +139,9 @@ private:
     void restartVideo();
     void updateDescription(const ReportExceptionInfo& info, const CrashSite& site);
     int runCrashCallback(int stage, ReportExceptionInfo* info);
+    template <typename Char>
+    int callCrashCallback(int (*callback)(BasicReportCallbackInfo<Char>*), const Char* folder, int stage,
+                          ReportExceptionInfo* info);
     bool spawnSender(const char* argument, pid_t* process);
     bool waitForCrashEvent(pid_t sender);
     static bool senderRunning(pid_t sender);
@@ -146,6 +150,10 @@ private:
     bool appendFile(const FileItem& item);
     bool appendProperty(const std::wstring& name, const std::wstring& value);
     bool appendRegKey(const std::wstring& keyPath, const RegKeyItem& item);
+    // Stores an item under its name and appends it; when it does not fit, the map is put
+    // back as it was and the refusal is stored.
+    template <typename Item, typename Append>
+    int storeAndAppend(std::map<std::wstring, Item>& items, const std::wstring& name, const Item& item, Append append);
 
     int initialized_ = 0;
     std::wstring applicationName_;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <list>
 #include <map>
 #include <mutex>
 #include <new>
@@ -31,6 +32,13 @@ LastErrors& lastErrors() {
     return *errors;
 }
 const bool g_lastErrorsReady = (lastErrors(), true);
+
+// The handler in force; without one the not-installed text is stored and null returned.
+CCrashHandler* handlerOrNotInstalled() {
+    CCrashHandler* handler = CCrashHandler::instance();
+    if (!handler) setLastError(kNotInstalled);
+    return handler;
+}
 
 CCrashHandler* installedHandler() {
     CCrashHandler* handler = CCrashHandler::instance();
@@ -105,9 +113,8 @@ int InstallCrashHandlerW(const CrashHandlerInstallInfo* pInfo) {
 
 int InstallCrashHandlerA(const CrashHandlerInstallInfoA* pInfo) {
     if (!pInfo) return InstallCrashHandlerW(nullptr);
-    // The converted texts live until the call returns.
-    std::vector<std::wstring> texts;
-    texts.reserve(16);
+    // The converted texts live until the call returns (a list never moves its elements).
+    std::list<std::wstring> texts;
     auto wide = [&texts](const char* narrow) -> const wchar_t* {
         if (!narrow) return nullptr;
         texts.push_back(utf8ToWide(narrow));
@@ -203,11 +210,8 @@ int UninstallCrashHandlerForThread() {
 int AddCrashReportFileW(const wchar_t* source, const wchar_t* destination, const wchar_t* description,
                         std::uint32_t flags) {
     setLastError(L"Success.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
     return handler->addFile(source, destination, description, flags) == 0 ? 0 : 2;
 }
 
@@ -221,11 +225,8 @@ int AddCrashReportFileA(const char* source, const char* destination, const char*
 
 int AddCrashReportPropertyW(const wchar_t* name, const wchar_t* value) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
     return handler->addProperty(name, value) == 0 ? 0 : 2;
 }
 
@@ -237,11 +238,8 @@ int AddCrashReportPropertyA(const char* name, const char* value) {
 
 int AddCrashReportRegKeyW(const wchar_t* keyPath, const wchar_t* destination, std::uint32_t flags) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
     if (handler->addRegKey(keyPath, destination, flags) != 0) {
         setLastError(L"Invalid parameter or key doesn't exist.");
         return 2;
@@ -257,11 +255,8 @@ int AddCrashReportRegKeyA(const char* keyPath, const char* destination, std::uin
 
 int AddCrashReportScreenshotEx(std::uint32_t flags, int jpegQuality) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
     return handler->addScreenshot(flags, jpegQuality);
 }
 
@@ -270,45 +265,31 @@ int AddCrashReportScreenshot(std::uint32_t flags) { return AddCrashReportScreens
 int AddCrashReportVideo(std::uint32_t flags, int duration, int frameInterval, const std::int32_t* desiredFrameSize,
                         unsigned long window) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
     return handler->addVideo(flags, duration, frameInterval, desiredFrameSize, window);
 }
 
-int SetCrashHandlerCallbackW(CrashCallbackW callback, void* userParam) {
+namespace {
+template <typename Callback>
+int setCrashCallback(Callback callback, void* userParam) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
-    handler->setCrashCallbackW(callback, userParam);
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 1;
+    handler->setCrashCallback(callback, userParam);
     setLastError(L"Success.");
     return 0;
 }
+}  // namespace
 
-int SetCrashHandlerCallbackA(CrashCallbackA callback, void* userParam) {
-    setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 1;
-    }
-    handler->setCrashCallbackA(callback, userParam);
-    setLastError(L"Success.");
-    return 0;
-}
+int SetCrashHandlerCallbackW(CrashCallbackW callback, void* userParam) { return setCrashCallback(callback, userParam); }
+
+int SetCrashHandlerCallbackA(CrashCallbackA callback, void* userParam) { return setCrashCallback(callback, userParam); }
 
 int ReportExceptionFilter(std::uint32_t code, CrashExceptionPointers* pointers) {
     setLastError(L"Unspecified error.");
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 0;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 0;
     ReportExceptionInfo info;
     info.size = kExceptionInfoSize;
     info.reportType = kReportFilter;
@@ -327,10 +308,7 @@ int GenerateCrashReport(ReportExceptionInfo* info) {
         setLastError(L"Exception info is NULL or invalid.");
         return 1;
     }
-    CCrashHandler* handler = CCrashHandler::instance();
-    if (!handler) {
-        setLastError(kNotInstalled);
-        return 2;
-    }
+    CCrashHandler* handler = handlerOrNotInstalled();
+    if (!handler) return 2;
     return handler->produceReport(info);
 }

@@ -249,6 +249,18 @@ void onInvalidParameter(const wchar_t* expression, const wchar_t* function, cons
         reportFromHook(kReportInvalidParameter, expression, function, file, line);
 }
 
+// Installs ours while it is wanted and puts the previous handler back once it is not.
+template <typename Handler, typename Set>
+void keepInstalled(bool wanted, bool& installed, Handler& previous, Handler ours, Set set) {
+    if (wanted && !installed) {
+        previous = set(ours);
+        installed = true;
+    } else if (!wanted && installed) {
+        set(previous);
+        installed = false;
+    }
+}
+
 // Puts the fault signals and the terminate and unexpected handlers in place while the
 // filter or some thread needs them, and the previous ones back otherwise.
 void updateSharedHooks() {
@@ -261,24 +273,12 @@ void updateSharedHooks() {
     setSignal(SIGBUS, filter);
     setSignal(SIGTRAP, filter);
     setSignal(SIGSYS, filter);
-    const bool terminate = (any & CR_INST_TERMINATE_HOOK) != 0;
-    if (terminate && !g_terminateInstalled) {
-        g_previousTerminate = std::set_terminate(&onTerminate);
-        g_terminateInstalled = true;
-    } else if (!terminate && g_terminateInstalled) {
-        std::set_terminate(g_previousTerminate);
-        g_terminateInstalled = false;
-    }
+    keepInstalled((any & CR_INST_TERMINATE_HOOK) != 0, g_terminateInstalled, g_previousTerminate, &onTerminate,
+                  [](std::terminate_handler h) { return std::set_terminate(h); });
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const bool unexpected = (any & CR_INST_UNEXPECTED_HOOK) != 0;
-    if (unexpected && !g_unexpectedInstalled) {
-        g_previousUnexpected = std::set_unexpected(&onUnexpected);
-        g_unexpectedInstalled = true;
-    } else if (!unexpected && g_unexpectedInstalled) {
-        std::set_unexpected(g_previousUnexpected);
-        g_unexpectedInstalled = false;
-    }
+    keepInstalled((any & CR_INST_UNEXPECTED_HOOK) != 0, g_unexpectedInstalled, g_previousUnexpected, &onUnexpected,
+                  [](std::unexpected_handler h) { return std::set_unexpected(h); });
 #pragma GCC diagnostic pop
 }
 

@@ -114,59 +114,44 @@ std::uint32_t DescriptionWriter::writeString(const wchar_t* text, bool forCrash)
     return offset;
 }
 
+std::uint32_t DescriptionWriter::writeItem(const char* tag, std::size_t fixedSize, std::size_t countOffset,
+                                           std::initializer_list<std::pair<std::size_t, const wchar_t*>> strings) {
+    std::size_t size = fixedSize;
+    for (const auto& s : strings) size += stringBlockSize(s.second);
+    if (size > 0xFFFF || !fits(size, false)) return 0;
+    const std::uint32_t offset = total();
+    std::memset(base_ + offset, 0, fixedSize);
+    putTag(offset, tag, static_cast<std::uint16_t>(size));
+    std::size_t at = offset + fixedSize;
+    for (const auto& s : strings) {
+        putU32(offset + s.first, static_cast<std::uint32_t>(at));
+        at += putString(at, s.second);
+    }
+    putU32(hdr::kTotalSize, offset + static_cast<std::uint32_t>(size));
+    addToCount(countOffset);
+    return offset;
+}
+
 std::uint32_t DescriptionWriter::writeFile(const wchar_t* source, const wchar_t* destination,
                                            const wchar_t* description, std::int32_t firstOption,
                                            std::int32_t secondOption) {
-    const std::size_t size =
-        kFileBlockSize + stringBlockSize(source) + stringBlockSize(destination) + stringBlockSize(description);
-    if (size > 0xFFFF || !fits(size, false)) return 0;
-    const std::uint32_t offset = total();
-    std::size_t at = offset + kFileBlockSize;
-    std::memset(base_ + offset, 0, kFileBlockSize);
-    putTag(offset, "FIL", static_cast<std::uint16_t>(size));
-    putU32(offset + 8, static_cast<std::uint32_t>(at));
-    at += putString(at, source);
-    putU32(offset + 12, static_cast<std::uint32_t>(at));
-    at += putString(at, destination);
-    putU32(offset + 16, static_cast<std::uint32_t>(at));
-    at += putString(at, description);
-    putI32(offset + 20, firstOption);
-    putI32(offset + 24, secondOption);
-    putU32(hdr::kTotalSize, offset + static_cast<std::uint32_t>(size));
-    addToCount(hdr::kFileCount);
+    const std::uint32_t offset =
+        writeItem("FIL", kFileBlockSize, hdr::kFileCount, {{8, source}, {12, destination}, {16, description}});
+    if (offset != 0) {
+        putI32(offset + 20, firstOption);
+        putI32(offset + 24, secondOption);
+    }
     return offset;
 }
 
 std::uint32_t DescriptionWriter::writeProperty(const wchar_t* name, const wchar_t* value) {
-    const std::size_t size = kPropertyBlockSize + stringBlockSize(name) + stringBlockSize(value);
-    if (size > 0xFFFF || !fits(size, false)) return 0;
-    const std::uint32_t offset = total();
-    std::size_t at = offset + kPropertyBlockSize;
-    std::memset(base_ + offset, 0, kPropertyBlockSize);
-    putTag(offset, "CPR", static_cast<std::uint16_t>(size));
-    putU32(offset + 8, static_cast<std::uint32_t>(at));
-    at += putString(at, name);
-    putU32(offset + 12, static_cast<std::uint32_t>(at));
-    at += putString(at, value);
-    putU32(hdr::kTotalSize, offset + static_cast<std::uint32_t>(size));
-    addToCount(hdr::kPropertyCount);
-    return offset;
+    return writeItem("CPR", kPropertyBlockSize, hdr::kPropertyCount, {{8, name}, {12, value}});
 }
 
 std::uint32_t DescriptionWriter::writeRegKey(std::int32_t option, const wchar_t* keyPath, const wchar_t* destination) {
-    const std::size_t size = kRegKeyBlockSize + stringBlockSize(keyPath) + stringBlockSize(destination);
-    if (size > 0xFFFF || !fits(size, false)) return 0;
-    const std::uint32_t offset = total();
-    std::size_t at = offset + kRegKeyBlockSize;
-    std::memset(base_ + offset, 0, kRegKeyBlockSize);
-    putTag(offset, "REG", static_cast<std::uint16_t>(size));
-    putI32(offset + 8, option);
-    putU32(offset + 12, static_cast<std::uint32_t>(at));
-    at += putString(at, keyPath);
-    putU32(offset + 16, static_cast<std::uint32_t>(at));
-    at += putString(at, destination);
-    putU32(hdr::kTotalSize, offset + static_cast<std::uint32_t>(size));
-    addToCount(hdr::kRegKeyCount);
+    const std::uint32_t offset =
+        writeItem("REG", kRegKeyBlockSize, hdr::kRegKeyCount, {{12, keyPath}, {16, destination}});
+    if (offset != 0) putI32(offset + 8, option);
     return offset;
 }
 

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 
 #include "crashreport/CrashDescription.h"
 
@@ -57,6 +59,10 @@ private:
     // Writes a string block at offset (room already checked); returns its size.
     std::size_t putString(std::size_t offset, const wchar_t* text);
     void putTag(std::size_t offset, const char* tag, std::uint16_t size);
+    // Appends an item: its zeroed fixed block with tag and size, the offsets of its strings
+    // in the given fields, the strings right after it; raises the item count in the header.
+    std::uint32_t writeItem(const char* tag, std::size_t fixedSize, std::size_t countOffset,
+                            std::initializer_list<std::pair<std::size_t, const wchar_t*>> strings);
     void addToCount(std::size_t countOffset);
 
     std::uint8_t* base_ = nullptr;

@@ -31,6 +31,22 @@ int refuse(int code, const wchar_t* text) {
 
 }  // namespace
 
+template <typename Item, typename Append>
+int CCrashHandler::storeAndAppend(std::map<std::wstring, Item>& items, const std::wstring& name, const Item& item,
+                                  Append append) {
+    const auto previous = items.find(name);
+    const bool hadPrevious = previous != items.end();
+    const Item kept = hadPrevious ? previous->second : Item();
+    items[name] = item;
+    if (!append()) {
+        if (hadPrevious) items[name] = kept;
+        else items.erase(name);
+        return refuse(1, kNoRoom);
+    }
+    setLastError(L"Success.");
+    return 0;
+}
+
 int CCrashHandler::addFile(const wchar_t* source, const wchar_t* destination, const wchar_t* description,
                            std::uint32_t flags) {
     if (!source) return refuse(1, L"Invalid file name specified.");
@@ -48,17 +64,7 @@ int CCrashHandler::addFile(const wchar_t* source, const wchar_t* destination, co
     if (path.find_first_of(L"*?") != std::wstring::npos) {
         // A pattern: the sender collects what matches; its name is the pattern's last part.
         item.destination = slash == std::wstring::npos ? item.source : item.source.substr(slash + 1);
-        const auto previous = files_.find(item.destination);
-        const bool hadPrevious = previous != files_.end();
-        const FileItem kept = hadPrevious ? previous->second : FileItem();
-        files_[item.destination] = item;
-        if (!appendFile(item)) {
-            if (hadPrevious) files_[item.destination] = kept;
-            else files_.erase(item.destination);
-            return refuse(1, kNoRoom);
-        }
-        setLastError(L"Success.");
-        return 0;
+        return storeAndAppend(files_, item.destination, item, [&] { return appendFile(item); });
     }
 
     struct stat st {};
@@ -67,30 +73,14 @@ int CCrashHandler::addFile(const wchar_t* source, const wchar_t* destination, co
         return refuse(1, L"The file does not exists or not a regular file.");
     item.destination = destination ? destination : (slash == std::wstring::npos ? item.source : item.source.substr(slash + 1));
     if (files_.count(item.destination) != 0) return refuse(1, L"A file with such a destination name already exists.");
-    files_[item.destination] = item;
-    if (!appendFile(item)) {
-        files_.erase(item.destination);
-        return refuse(1, kNoRoom);
-    }
-    setLastError(L"Success.");
-    return 0;
+    return storeAndAppend(files_, item.destination, item, [&] { return appendFile(item); });
 }
 
 int CCrashHandler::addProperty(const wchar_t* name, const wchar_t* value) {
     if (!name || !*name) return refuse(1, L"Invalid property name specified.");
     const std::wstring key = name;
     const std::wstring text = value ? value : L"";
-    const auto previous = properties_.find(key);
-    const bool hadPrevious = previous != properties_.end();
-    const std::wstring kept = hadPrevious ? previous->second : std::wstring();
-    properties_[key] = text;
-    if (!appendProperty(key, text)) {
-        if (hadPrevious) properties_[key] = kept;
-        else properties_.erase(key);
-        return refuse(1, kNoRoom);
-    }
-    setLastError(L"Success.");
-    return 0;
+    return storeAndAppend(properties_, key, text, [&] { return appendProperty(key, text); });
 }
 
 int CCrashHandler::addRegKey(const wchar_t* keyPath, const wchar_t* destination, std::uint32_t flags) {
@@ -119,17 +109,7 @@ int CCrashHandler::addRegKey(const wchar_t* keyPath, const wchar_t* destination,
     RegKeyItem item;
     item.destination = target;
     item.option = (flags & 0x1) ? 1 : 0;
-    const auto previous = regKeys_.find(key);
-    const bool hadPrevious = previous != regKeys_.end();
-    const RegKeyItem kept = hadPrevious ? previous->second : RegKeyItem();
-    regKeys_[key] = item;
-    if (!appendRegKey(key, item)) {
-        if (hadPrevious) regKeys_[key] = kept;
-        else regKeys_.erase(key);
-        return refuse(1, kNoRoom);
-    }
-    setLastError(L"Success.");
-    return 0;
+    return storeAndAppend(regKeys_, key, item, [&] { return appendRegKey(key, item); });
 }
 
 int CCrashHandler::addScreenshot(std::uint32_t flags, int jpegQuality) {

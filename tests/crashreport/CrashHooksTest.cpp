@@ -20,12 +20,6 @@ namespace ctx = crashreport::ctx;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // Runs one scenario with the stand-in sender saving what it saw.
 struct StubRun {
     crashtest::SenderFolder senders;
@@ -48,7 +42,7 @@ void expectNoNamesOf(const std::string& crashId) {
 }  // namespace
 
 TEST(CrashHooks, EveryTestCrashEndsInAReport) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
     struct Case {
         const char* type;
         std::int32_t reportType;
@@ -115,7 +109,7 @@ TEST(CrashHooks, EveryTestCrashEndsInAReport) {
 }
 
 TEST(CrashHooks, FaultsOfOtherThreadsReachTheProcessFilter) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
     const StubRun run({"unhooked-thread"});
     EXPECT_EQ(run.child.status, 1);
     const auto saved = run.descriptions();
@@ -127,7 +121,7 @@ TEST(CrashHooks, FaultsOfOtherThreadsReachTheProcessFilter) {
 }
 
 TEST(CrashHooks, ACallbackLetsReportsGoOnButNeverAfterAFault) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
     const StubRun run({"continue"});
     EXPECT_EQ(run.child.status, 1) << run.child.out << run.child.err;
     const std::string& out = run.child.out;
@@ -166,7 +160,7 @@ TEST(CrashHooks, ACallbackCancelsReports) {
 }
 
 TEST(CrashHooks, TheWaitEndsWhenTheSenderIsGone) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
     // A sender that ends without setting the crash event, and one that cannot start.
     testsupport::TempDir scripts;
     testsupport::writeFile(scripts.file("quits"), "#!/bin/sh\nexit 0\n");

@@ -19,12 +19,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 std::uint32_t u32(const std::string& b, std::size_t at) {
     std::uint32_t v = 0;
     for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
@@ -87,7 +81,7 @@ struct SenderRun {
 }  // namespace
 
 TEST(CrashReportSender, WritesTheReportOfACrashedThread) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns the fault signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns the fault signals";
     const SenderRun run(CR_INST_ALL_HOOKS | CR_INST_DONT_SEND_REPORT, "");
     EXPECT_EQ(run.child.status, 1) << run.child.out << run.child.err;
     ASSERT_FALSE(run.folder.empty()) << run.child.err;
@@ -153,7 +147,7 @@ TEST(CrashReportSender, WritesTheReportOfACrashedThread) {
 }
 
 TEST(CrashReportSender, UploadsOnlyWhenTheFlagsAllow) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer owns the fault signals";
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns the fault signals";
     StubService stub;
     testsupport::ScopedEnv ca("NIMBROSTA_EXTRA_ROOT_CA", stub.caPath().c_str());
     const std::string url = stub.baseUrl() + "/dump_win";
