@@ -156,9 +156,9 @@ CCrashHandler::~CCrashHandler() {
 
 CCrashHandler* CCrashHandler::instance() { return CrashHooks::handler(); }
 
-bool CCrashHandler::fail(const wchar_t* message) {
+int CCrashHandler::fail(const wchar_t* message) {
     setLastError(message);
-    return false;
+    return 1;
 }
 
 int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicationVersion,
@@ -179,7 +179,7 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
     if (applicationName_.empty()) applicationName_ = executableStem();
     // There is no version resource to fall back on.
     applicationVersion_ = text(applicationVersion);
-    if (applicationVersion_.empty()) return fail(L"Application version is not specified."), 1;
+    if (applicationVersion_.empty()) return fail(L"Application version is not specified.");
 
     executablePath_ = utf8ToWide(platform::executablePath());
 
@@ -187,13 +187,13 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
     if (!customIcon_.empty()) {
         const auto comma = customIcon_.rfind(L',');
         const long index = comma == std::wstring::npos ? 0 : decimal(trimmed(customIcon_.substr(comma + 1)));
-        if (index == -1) return fail(L"Invalid index of custom icon (it should not equal to -1)."), 1;
+        if (index == -1) return fail(L"Invalid index of custom icon (it should not equal to -1).");
     }
 
     if (uploadUrl) uploadUrl_ = uploadUrl;
 
     if ((flags & CR_INST_STORE_ZIP_ARCHIVES) && !(flags & CR_INST_DONT_SEND_REPORT))
-        return fail(L"The flag CR_INST_STORE_ZIP_ARCHIVES should be used with CR_INST_DONT_SEND_REPORT flag."), 1;
+        return fail(L"The flag CR_INST_STORE_ZIP_ARCHIVES should be used with CR_INST_DONT_SEND_REPORT flag.");
 
     restartCommandLine_ = text(restartCommandLine);
     restartTimeout_ = restartTimeout < 1 ? 60 : restartTimeout;
@@ -228,7 +228,7 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
     const std::wstring executableFolder = utf8ToWide(platform::parentFolder(platform::executablePath()));
     const std::wstring senderDirectory = withSeparator(senderFolder && *senderFolder ? senderFolder : executableFolder);
     if (!isRegularReadableFile(wideToUtf8(senderDirectory + kSenderName)))
-        return fail(L"CrashReportSender is not found in the specified path."), 1;
+        return fail(L"CrashReportSender is not found in the specified path.");
 
     languageFilePath_ = languageFilePath && *languageFilePath ? languageFilePath : senderDirectory + kLanguageFileName;
     senderPath_ = senderDirectory + kSenderName;
@@ -236,7 +236,7 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
     const std::string version =
         crashreport::readIniString(wideToUtf8(languageFilePath_), "Settings", "CrashReportVersion", "", 1023);
     if (decimal(utf8ToWide(version)) != kLanguageFileVersion)
-        return fail(L"Missing language file or wrong language file version."), 1;
+        return fail(L"Missing language file or wrong language file version.");
 
     // The debug-help library has no counterpart here: its path is passed on, nothing loads it.
     debugHelpPath_ = withSeparator(debugHelpFolder && *debugHelpFolder ? debugHelpFolder : executableFolder) + kDebugHelpName;
@@ -247,8 +247,8 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
         reportFolder_ = utf8ToWide(platform::localDataFolder()) + L"/CrashReport/UnsentCrashReports/" +
                         applicationName_ + L"_" + applicationVersion_;
     }
-    if (!createFolders(reportFolder_)) return fail(L"Couldn't create crash report directory."), 1;
-    if (!createFolders(reportFolder_ + L"/Logs")) return fail(L"Couldn't create logs directory."), 1;
+    if (!createFolders(reportFolder_)) return fail(L"Couldn't create crash report directory.");
+    if (!createFolders(reportFolder_ + L"/Logs")) return fail(L"Couldn't create logs directory.");
 
     stoppedCaptionUtf8_ = wideToUtf8(executableStem()) + " has stopped working";
 
@@ -260,9 +260,9 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
 
     CrashHooks::setHandler(this);
     if (installProcessHooks(flags) != 0)
-        return fail(L"Couldn't set C++ exception handlers for current process."), 1;
+        return fail(L"Couldn't set C++ exception handlers for current process.");
     if (installThreadHooks(flags) != 0)
-        return fail(L"Couldn't set C++ exception handlers for main execution thread."), 1;
+        return fail(L"Couldn't set C++ exception handlers for main execution thread.");
 
     if (flags & CR_INST_START_SENDER_AT_INSTALL) {
         CFileMappingBlock temporary;
@@ -275,7 +275,7 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
         temporary.close();
         if (started != 0) {
             removeThreadHooks();
-            return fail(L"Couldn't launch CrashReportSender process."), 1;
+            return fail(L"Couldn't launch CrashReportSender process.");
         }
     }
 
@@ -286,7 +286,7 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
 
 int CCrashHandler::destroy() {
     setLastError(L"Unspecified error.");
-    if (!initialized_) return fail(L"Can't destroy not initialized crash handler."), 1;
+    if (!initialized_) return fail(L"Can't destroy not initialized crash handler.");
     if (videoActive_) {
         videoEvent_.set();
         waitForCrashEvent(videoSender_);
@@ -317,7 +317,7 @@ int CCrashHandler::installProcessHooks(std::uint32_t flags) {
 
 int CCrashHandler::installThreadHooks(std::uint32_t flags) {
     setLastError(L"Unspecified error.");
-    if (!CrashHooks::installThreadHooks(flags)) return fail(L"Can't install handlers for current thread twice."), 1;
+    if (!CrashHooks::installThreadHooks(flags)) return fail(L"Can't install handlers for current thread twice.");
     setLastError(L"Success.");
     return 0;
 }
@@ -325,7 +325,7 @@ int CCrashHandler::installThreadHooks(std::uint32_t flags) {
 int CCrashHandler::removeThreadHooks() {
     setLastError(L"Unspecified error.");
     if (!CrashHooks::removeThreadHooks())
-        return fail(L"Crash handler wasn't previously installed for current thread."), 1;
+        return fail(L"Crash handler wasn't previously installed for current thread.");
     setLastError(L"Success.");
     return 0;
 }

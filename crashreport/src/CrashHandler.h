@@ -129,7 +129,8 @@ public:
 private:
     friend class CrashHooks;
 
-    bool fail(const wchar_t* text);
+    // Stores the failure's text; returns 1.
+    int fail(const wchar_t* text);
     // Fresh crash id, crash event, callback folder texts and description with every item.
     void prepareReport();
     // The part of preparing that allocates nothing: continue and the callback result.
