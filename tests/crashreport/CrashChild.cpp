@@ -10,6 +10,7 @@
 //   cancel                callbacks cancel reports, the process ends normally with 0
 //   report <flags> <file> <key>  a crash on a hooked "Worker" thread of a process that added a
 //                         file, properties and a registry key to its reports
+//   idle                  installs and waits to be killed
 // Lines on standard output tell the test what happened.
 
 #include <cfenv>
@@ -173,6 +174,13 @@ int main(int argc, char** argv) {
         const int legacy = TriggerTestCrash(10);
         std::printf("legacy %d %s\n", legacy, lastError().c_str());
         std::printf("uninstall %d\n", UninstallCrashHandler());
+        return 0;
+    }
+    if (scenario == "idle") {
+        if (install(CR_INST_ALL_HOOKS) != 0) return 3;
+        std::printf("installed\n");
+        std::fflush(stdout);
+        sleep(30);
         return 0;
     }
     if (scenario == "report" && argc >= 7) {

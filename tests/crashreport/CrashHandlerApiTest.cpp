@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -242,6 +244,36 @@ TEST(CCrashHandler, InstallValuesReachTheDescription) {
         EXPECT_EQ(wideToUtf8(h->callbackFolder()),
                   folder + "/NimbrostaClient_0.0.33-2-gc4ebe4b/" + d.stringAt(hdr::kCrashId));
     }
+}
+
+TEST(CCrashHandler, InstallRemovesTheNamesOfAKilledProcess) {
+    // A process killed outright cannot remove its shared names; the next install does.
+    crashtest::SenderFolder senders;
+    testsupport::TempDir reports;
+    testsupport::TempDir io;
+    platform::ProcessHandle idle;
+    ASSERT_EQ(platform::spawnProcess(crashtest::childProgram(), {senders.path(), reports.path(), "idle"}, idle), 0);
+    // The child's description is the one that names its process.
+    std::vector<std::string> added;
+    for (int i = 0; i < 500 && added.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (const std::string& name : crashtest::crashNames()) {
+            std::string header(216, '\0');
+            std::ifstream("/dev/shm/" + name, std::ios::binary).read(&header[0], 216);
+            const CrashDescriptionReader d(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+            if (name.size() == 36 && d.u32(hdr::kProcessId) == static_cast<std::uint32_t>(idle.pid))
+                added = {name, "sem.CrashReportEvent_" + name};
+        }
+    }
+    ASSERT_FALSE(added.empty());
+    platform::terminateProcess(idle);
+    platform::waitForExit(idle, 5000);
+    platform::releaseProcess(idle);
+    for (const std::string& name : added) EXPECT_TRUE(std::filesystem::exists("/dev/shm/" + name)) << name;
+
+    Installer installer;
+    ASSERT_EQ(InstallCrashHandlerW(&installer.info), 0);
+    for (const std::string& name : added) EXPECT_FALSE(std::filesystem::exists("/dev/shm/" + name)) << name;
 }
 
 TEST(CCrashHandler, ThreadHooksAndUninstall) {
