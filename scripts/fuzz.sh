@@ -20,6 +20,7 @@ declare -A corpus=(
   [fuzz_h264_nal_parser]=tests/stream/data
   [fuzz_h264_video_sink]=tests/stream/data
   [webapi_reply_fuzzer]=fuzz/webapi/corpus
+  [crashreport_description_fuzzer]=fuzz/crashreport/corpus
   [fuzz_rtsp_message]=fuzz/rtspclient/corpus-message
   [fuzz_sdp]=fuzz/rtspclient/corpus-sdp
   [fuzz_rtsp_auth]=fuzz/rtspclient/corpus-auth
