@@ -8,6 +8,7 @@
 // threads spinning on the CPU for the whole run, the load of a machine with other work.
 
 #include "AllocationCounter.h"
+#include "TestSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -41,15 +42,7 @@ using Clock = std::chrono::steady_clock;
 class RawPeer {
 public:
     RawPeer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listener_, 4);
-        socklen_t n = sizeof a;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &n);
-        port_ = ntohs(a.sin_port);
+        listener_ = testsupport::listenOnLoopback(port_);
         arrivals_.resize(1 << 20);
         thread_ = std::thread([this] { run(); });
     }

@@ -11,11 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "TestSupport.h"
 #include "input-lib/InputClient.pb.h"
 #include "stream/control/FrameReader.h"
 #include "stream/session/InputInterface.h"
@@ -157,19 +156,8 @@ namespace {
 // A loopback peer that accepts one connection and reads only when asked to.
 class SlowReader {
 public:
-    SlowReader() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 16 * 1024;  // inherited by the accepted socket: fills up quickly
-        ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listener_, 1);
-        socklen_t n = sizeof a;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &n);
-        port_ = ntohs(a.sin_port);
-    }
+    // A small receive buffer: the socket fills up quickly.
+    SlowReader() : listener_(testsupport::listenOnLoopback(port_, 16 * 1024)) {}
     ~SlowReader() {
         if (connection_ >= 0) ::close(connection_);
         ::close(listener_);
@@ -201,9 +189,9 @@ public:
     }
 
 private:
-    int listener_ = -1;
-    int connection_ = -1;
     int port_ = 0;
+    int listener_;
+    int connection_ = -1;
 };
 
 }  // namespace
