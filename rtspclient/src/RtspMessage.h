@@ -42,12 +42,15 @@ public:
 
     // Looks at what starts at data. On Message or Interleaved, consumed tells how many
     // bytes it took; on Error, error() says why (the connection cannot be trusted any more).
+    // After NeedMore, call it again with the same bytes and what arrived since.
     Result parse(const std::uint8_t* data, std::size_t size, std::size_t& consumed, RtspMessage& message,
                  Frame& frame);
     const std::string& error() const { return error_; }
 
 private:
     std::string error_;
+    std::size_t scanned_ = 0;  // bytes of the pending message that hold no header end
+    std::size_t needed_ = 0;   // size of the pending message once its header block is known
 };
 
 // Splits "a;b=c;d" style values and finds one parameter; false when absent.
