@@ -116,7 +116,7 @@ TEST(NimbrostaClient, HelpVersionAndFirewallEndWithoutAWindow) {
     testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
     EXPECT_EQ(app.run({"--firewall"}), 0);
     EXPECT_EQ(testsupport::readFile(home.file("Nimbrosta/firewall_authorized_apps.txt")),
-              "Nimbrosta Client=" + app.exe + "\n");
+              "1\tNimbrosta Client\t" + app.exe + "\n");
 }
 
 TEST(NimbrostaClient, TheUiScaleFollowsTheDesktopDpiWhenTheSettingIsZero) {
