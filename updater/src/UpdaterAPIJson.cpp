@@ -152,7 +152,8 @@ bool UpdaterAPIJson::requestCheckVersionGetUpdateList(const std::string& server,
     }
 }
 
-bool UpdaterAPIJson::requestDownloadFile(const std::string& url, std::vector<char>& bytes, int timeoutSeconds) {
+bool UpdaterAPIJson::requestDownloadFile(const std::string& url, std::vector<char>& bytes, int timeoutSeconds,
+                                         std::size_t maxBytes) {
     bytes.clear();
     LogObjectLiveTime timer("CURL Get " + HttpClient::urlForLog(url));
     CURL* handle = curl_easy_init();
@@ -169,7 +170,7 @@ bool UpdaterAPIJson::requestDownloadFile(const std::string& url, std::vector<cha
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    DownloadSink sink{handle, &bytes, kMaxDownloadBytes};
+    DownloadSink sink{handle, &bytes, maxBytes};
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &receiveFileBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     watchCancelFlag(handle, cancel_);
@@ -180,7 +181,7 @@ bool UpdaterAPIJson::requestDownloadFile(const std::string& url, std::vector<cha
     curl_easy_cleanup(handle);
     if (sink.tooLarge)
         LogLine(50, "UpdaterAPIJson::requestDownloadFile", __LINE__).stream()
-            << "larger than " << kMaxDownloadBytes << " bytes, refused: " << HttpClient::urlForLog(url);
+            << "larger than " << maxBytes << " bytes, refused: " << HttpClient::urlForLog(url);
     if (result == CURLE_OK && code == 200) return true;
     bytes.clear();
     bytes.shrink_to_fit();

@@ -35,8 +35,10 @@ public:
     bool requestCheckVersionGetUpdateList(const std::string& server, const std::string& product,
                                           const std::string& version, const std::string& branch,
                                           bool& updateRequired, std::vector<UpdateFileInfo>& files);
-    // The whole body of url into bytes. timeoutSeconds bounds the transfer.
-    bool requestDownloadFile(const std::string& url, std::vector<char>& bytes, int timeoutSeconds = 900);
+    // The whole body of url into bytes. timeoutSeconds bounds the transfer; a body larger
+    // than maxBytes is refused as it arrives.
+    bool requestDownloadFile(const std::string& url, std::vector<char>& bytes, int timeoutSeconds = 900,
+                             std::size_t maxBytes = kMaxDownloadBytes);
     // The time a GET of the server took, in whole milliseconds, whether or not it succeeded;
     // true when it answered 200 within the probe's 2 seconds.
     bool measureServer(const std::string& server, std::int64_t& ms);
