@@ -3,7 +3,8 @@
 # stand-ins.
 #
 #   bash scripts/demo.sh            the player, connected straight to the stand-in streamer
-#   bash scripts/demo.sh updater    the updater window (the client started with no arguments)
+#   bash scripts/demo.sh updater    the updater (the client started with no arguments) against
+#                                   the stand-in service; it ends by starting the launcher
 #   bash scripts/demo.sh launcher   the launcher window
 #   bash scripts/demo.sh -- ARGS    the client with ARGS as they stand
 set -euo pipefail
@@ -11,12 +12,35 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 client=build/bin/NimbrostaClient
 case "${1:-player}" in
-  updater) exec "$client" ;;
+  updater) ;;
   launcher) exec "$client" --launcher ;;
   --) shift; exec "$client" "$@" ;;
   player) ;;
   *) echo "usage: $0 [player|updater|launcher|-- ARGS]" >&2; exit 2 ;;
 esac
+
+if [ "${1:-player}" = updater ]; then
+  # The stand-in service lists itself as the update server and no file to update.
+  certs=$(mktemp -d)
+  log=$(mktemp)
+  build/bin/nimbrosta-stub-service --cert-dir "$certs" > "$log" 2>&1 &
+  service=$!
+  trap 'kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; rm -rf "$log" "$certs"' EXIT
+  url=""
+  for _ in $(seq 150); do
+    url=$(sed -n 's/^READY .*url=\([^ ]*\).*/\1/p' "$log")
+    [ -n "$url" ] && break
+    sleep 0.1
+  done
+  if [ -z "$url" ]; then
+    echo "the stand-in service did not start:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+  echo "stand-in service on $url"
+  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$certs/ca.pem" "$client" || true
+  exit 0
+fi
 
 # The stand-in streamer prints its port on its first line.
 log=$(mktemp)
