@@ -205,10 +205,15 @@ TEST(UpdaterMode, UpToDateInTheInstalledUserFolderTheLauncherStartsFromThere) {
     writeFile(run.userFolder + "/NimbrostaClient", run.launcherScript());
     ::chmod((run.userFolder + "/NimbrostaClient").c_str(), 0755);
     updatertest::serveUpdates(s, {StubFile("NimbrostaClient", run.launcherScript())});
+    writeFile(run.app + "/devel", "");  // a "devel" entry beside the program picks that branch
     ASSERT_TRUE(run.start(s));
     EXPECT_EQ(run.wait(), 1) << run.out();
     ASSERT_TRUE(waitForFile(run.launched));
     EXPECT_EQ(readFile(run.launched), run.userFolder + "/NimbrostaClient --launcher");
+    bool develChecked = false;
+    for (const LoggedRequest& r : s.log())
+        develChecked = develChecked || (r.path == "/updater/check_update.json" && r.query.find("&branch=devel") != std::string::npos);
+    EXPECT_TRUE(develChecked);
     EXPECT_EQ(updatertest::requestsTo(s, "/files/0"), 0) << "a current file is not fetched";
     EXPECT_FALSE(fs::exists(run.app + "/lib")) << "nothing is installed beside the program";
 }

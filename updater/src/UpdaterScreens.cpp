@@ -169,6 +169,10 @@ std::string UpdateWindowState::serverForDisplay(std::string server) {
     return server;
 }
 
+std::string UpdateWindowState::statusText() const { return statusLabel->currentText(); }
+
+std::string UpdateWindowState::progressText() const { return progressLabel->currentText(); }
+
 bool UpdateWindowState::tick(double seconds) {
     bool acted = false;
     UpdaterApi& api = window->getApi();

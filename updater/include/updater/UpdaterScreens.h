@@ -84,6 +84,10 @@ public:
     // "https://" erased.
     static std::string serverForDisplay(std::string server);
 
+    // The texts last set on the status and progress labels (under the window's GUI lock).
+    std::string statusText() const;
+    std::string progressText() const;
+
 private:
     std::shared_ptr<Image> logo;
     std::shared_ptr<Static> statusLabel;
