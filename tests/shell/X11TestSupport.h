@@ -3,6 +3,8 @@
 // reading their geometry and size hints, and sending them the messages a window manager
 // or the keyboard would send.
 
+#include <gtest/gtest.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -169,5 +171,15 @@ inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 10000) 
     }
     return true;
 }
+
+// The X server resets (dropping its resource database) whenever its last client leaves;
+// one connection held for the whole test program keeps it from doing so between cases.
+class KeepServerAlive : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(connection_) << "an X display is needed"; }
+
+private:
+    Connection connection_;
+};
 
 }  // namespace x11test

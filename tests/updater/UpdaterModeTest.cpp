@@ -74,6 +74,8 @@ public:
         ScopedEnv elevation("NIMBROSTA_ELEVATION_COMMAND", "");
         return platform::spawnProcess("/bin/sh", {"-c", "exec \"$0\" > \"$1\" 2>&1", exe, outFile}, process) == 0;
     }
+    // Starts the client and waits for its window; 0 when none appeared.
+    Window show(const StubService& stub, Display* d) { return start(stub) ? x11test::waitForWindow(d, kTitle) : 0; }
     int wait(int timeoutMs = 30000) { return platform::waitForExit(process, timeoutMs) ? process.exitStatus : -1; }
     std::string out() const { return readFile(outFile); }
 };
@@ -145,14 +147,7 @@ bool waitForFile(const std::string& path, int timeoutMs = 15000) {
     return x11test::waitUntil([&] { return fs::exists(path) && fs::file_size(path) > 0; }, timeoutMs);
 }
 
-class KeepServerAlive : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(connection_) << "an X display is needed"; }
-
-private:
-    x11test::Connection connection_;
-};
-const auto* const kKeepServerAlive = ::testing::AddGlobalTestEnvironment(new KeepServerAlive());
+const auto* const kKeepServerAlive = ::testing::AddGlobalTestEnvironment(new x11test::KeepServerAlive());
 
 }  // namespace
 
@@ -169,8 +164,7 @@ TEST(UpdaterMode, FilesToUpdateLandWithTheirMd5AndModesThenTheLauncherStarts) {
     updatertest::serveUpdates(s, {StubFile("NimbrostaClient", run.launcherScript()), StubFile("lib/data.bin", data),
                                   StubFile("bin/tool", program), StubFile("lib/local.cfg", "new defaults", "", 1)});
     s.delay("/files/2", 1.5);  // time to look at the progress
-    ASSERT_TRUE(run.start(s));
-    const Window w = x11test::waitForWindow(x.get(), kTitle);
+    const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
     // The progress ring (cyan) around the percentage.
@@ -226,8 +220,7 @@ TEST(UpdaterMode, ACorruptedDownloadShowsTheErrorAfterThreeTriesAndKeepsTheOldFi
     run.listInFirewall();
     writeFile(run.app + "/lib/data.bin", "old copy");
     updatertest::serveUpdates(s, {StubFile("lib/data.bin", "corrupted", md5HexOfBuffer("good", 4))});
-    ASSERT_TRUE(run.start(s));
-    const Window w = x11test::waitForWindow(x.get(), kTitle);
+    const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
     ASSERT_TRUE(screen.waitForButtons({{kCentreX, kExitTopY}})) << run.out();
@@ -249,8 +242,7 @@ TEST(UpdaterMode, NoServerReachableShowsTheCheckError) {
     // Both the service (server list) and the default update server refuse.
     s.replyWith("/api/v1/update_servers_list.json", "{}", 503, -1);
     s.resetConnection("/updater/check_update.json", -1);
-    ASSERT_TRUE(run.start(s));
-    const Window w = x11test::waitForWindow(x.get(), kTitle);
+    const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
     ASSERT_TRUE(screen.waitForButtons({{kCentreX, kExitTopY}})) << run.out();
@@ -271,8 +263,7 @@ TEST(UpdaterMode, TheFirewallQuestionAnsweredYesOrNo) {
         x11test::Connection x;
         UpdaterRun run(true);
         updatertest::serveUpdates(s, {StubFile("NimbrostaClient", run.launcherScript())});
-        ASSERT_TRUE(run.start(s));
-        const Window w = x11test::waitForWindow(x.get(), kTitle);
+        const Window w = run.show(s, x.get());
         ASSERT_NE(w, 0u) << run.out();
         WindowPixels screen(x.get(), w);
         ASSERT_TRUE(screen.waitForButtons({{kLeftButtonX, kButtonTopY}, {kRightButtonX, kButtonTopY}}, {{kCentreX, kButtonTopY}}))
@@ -299,8 +290,7 @@ TEST(UpdaterMode, TheInstallQuestionOffersBothFoldersAndInstallUsesThePerUserFol
     UpdaterRun run(false);
     run.listInFirewall();  // makes the per-user folder, not installed
     updatertest::serveUpdates(s, {StubFile("NimbrostaClient", run.launcherScript()), StubFile("lib/data.txt", "data")});
-    ASSERT_TRUE(run.start(s));
-    const Window w = x11test::waitForWindow(x.get(), kTitle);
+    const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
     // "Install" on the left, "Run Only" on the right.

@@ -29,23 +29,6 @@ struct StubFile {
     int mayBeModified = 0;
 };
 
-inline std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 inline std::string base64(const std::string& bytes) {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -71,15 +54,15 @@ inline void serveUpdates(StubService& stub, const std::vector<StubFile>& files,
     for (std::size_t i = 0; i < files.size(); ++i) {
         const StubFile& f = files[i];
         if (i) json += ",";
-        json += "{\"filename\":" + jsonText(f.filename) + ",\"content_b64\":\"" + base64(f.content) + "\"";
-        if (!f.md5.empty()) json += ",\"md5\":" + jsonText(f.md5);
+        json += "{\"filename\":" + jsonQuote(f.filename) + ",\"content_b64\":\"" + base64(f.content) + "\"";
+        if (!f.md5.empty()) json += ",\"md5\":" + jsonQuote(f.md5);
         if (f.mayBeModified >= 0) json += std::string(",\"may_be_modified\":") + (f.mayBeModified ? "true" : "false");
         json += "}";
     }
     json += extraFileJson + "]";
     if (!servers.empty()) {
         json += ",\"servers\":[";
-        for (std::size_t i = 0; i < servers.size(); ++i) json += (i ? "," : "") + jsonText(servers[i]);
+        for (std::size_t i = 0; i < servers.size(); ++i) json += (i ? "," : "") + jsonQuote(servers[i]);
         json += "]";
     }
     stub.control("updates", json + "}");

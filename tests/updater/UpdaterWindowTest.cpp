@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <GLFW/glfw3.h>
-
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
 
-#include "../shell/X11TestSupport.h"
+#include "../shell/ShellTestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "core/ConfigStore.h"
 #include "core/Folders.h"
@@ -73,15 +71,6 @@ RunResult runUpdater(const std::vector<StubFile>& files) {
     return result;
 }
 
-class GlfwEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(glfwInit(), GLFW_TRUE) << "GLFW needs an X display"; }
-    void TearDown() override {
-        GLFWApp::instance().stopTimer();
-        glfwTerminate();
-    }
-};
-
 }  // namespace
 
 TEST(UpdaterWindow, AnEmptyListFinishesAtOnceAndLeavesTheToursAlone) {
@@ -114,6 +103,6 @@ TEST(UpdateWindowState, TheStatusTextNamesTheServerWithoutItsScheme) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new GlfwEnvironment());
+    ::testing::AddGlobalTestEnvironment(new shelltest::GlfwEnvironment());
     return RUN_ALL_TESTS();
 }

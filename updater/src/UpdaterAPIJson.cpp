@@ -79,18 +79,17 @@ UpdaterAPIJson::UpdaterAPIJson(const std::atomic<bool>* cancel) : cancel_(cancel
     watchCancelFlag(client.getHandle(), cancel_);
 }
 
+bool UpdaterAPIJson::fetch(const char* function, const std::string& url, rapidjson::Document& doc) {
+    if (client.get(url) && parseResponse(doc)) return true;
+    LogLine(0, function, __LINE__).stream() << "failed";
+    return false;
+}
+
 bool UpdaterAPIJson::requestGetUpdateServersList(std::vector<std::string>& servers) {
     const char* const function = "UpdaterAPIJson::requestGetUpdateServersList";
-    if (!client.get(getServiceBaseUrl() + "/api/v1/update_servers_list.json")) {
-        LogLine(0, function, __LINE__).stream() << "failed";
-        return false;
-    }
     try {
         rapidjson::Document doc;
-        if (!parseResponse(doc)) {
-            LogLine(0, function, __LINE__).stream() << "failed";
-            return false;
-        }
+        if (!fetch(function, getServiceBaseUrl() + "/api/v1/update_servers_list.json", doc)) return false;
         const rapidjson::Value* response = findMember(doc, "response");
         const rapidjson::Value* list = response ? findMember(*response, "servers") : nullptr;
         if (!list || !list->IsArray()) return errorJsonFormatChanged();
@@ -116,16 +115,9 @@ bool UpdaterAPIJson::requestCheckVersionGetUpdateList(const std::string& server,
     params.add("product", product, true);
     params.add("version", version, true);
     params.add("branch", branch, true);
-    if (!client.get(server + "/updater/check_update.json" + params.toQueryString())) {
-        LogLine(0, function, __LINE__).stream() << "failed";
-        return false;
-    }
     try {
         rapidjson::Document doc;
-        if (!parseResponse(doc)) {
-            LogLine(0, function, __LINE__).stream() << "failed";
-            return false;
-        }
+        if (!fetch(function, server + "/updater/check_update.json" + params.toQueryString(), doc)) return false;
         const rapidjson::Value* response = findMember(doc, "response");
         if (!response) return errorJsonFormatChanged();
         readJsonBool(*response, "update_required", updateRequired);

@@ -44,5 +44,9 @@ public:
     bool measureServer(const std::string& server, std::int64_t& ms);
 
 private:
+    // GETs url and checks the reply's envelope into doc; otherwise logs "failed" under the
+    // caller's function name.
+    bool fetch(const char* function, const std::string& url, rapidjson::Document& doc);
+
     const std::atomic<bool>* cancel_;
 };
