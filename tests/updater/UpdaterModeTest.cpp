@@ -261,7 +261,9 @@ TEST(UpdaterMode, TheFirewallQuestionAnsweredYesOrNo) {
         StubService& s = updatertest::stub();
         s.reset();
         x11test::Connection x;
-        UpdaterRun run(true);
+        // "No" on a freshly unpacked client: no installation anywhere and no per-user folder,
+        // so the install question offers "Run Only" alone, centred.
+        UpdaterRun run(yes);
         updatertest::serveUpdates(s, {StubFile("NimbrostaClient", run.launcherScript())});
         const Window w = run.show(s, x.get());
         ASSERT_NE(w, 0u) << run.out();
@@ -270,9 +272,16 @@ TEST(UpdaterMode, TheFirewallQuestionAnsweredYesOrNo) {
             << run.out();
         if (yes) screen.save("firewall-question");
         screen.click(yes ? kLeftButtonX : kRightButtonX, kButtonY);
+        const std::string list = run.userFolder + "/firewall_authorized_apps.txt";
+        if (!yes) {
+            ASSERT_TRUE(screen.waitForButtons({{kCentreX, kButtonTopY}}, {{kLeftButtonX, kButtonTopY}, {kRightButtonX, kButtonTopY}}))
+                << run.out();
+            screen.save("install-question-run-only");
+            screen.click(kCentreX, kButtonY);
+        }
         EXPECT_EQ(run.wait(), 1) << run.out();
         ASSERT_TRUE(waitForFile(run.launched));
-        const std::string list = run.userFolder + "/firewall_authorized_apps.txt";
+        EXPECT_EQ(readFile(run.launched), run.exe + " --launcher");
         if (yes) {
             // The elevated child (started plainly here) added the program.
             ASSERT_TRUE(waitForFile(list));
