@@ -147,6 +147,8 @@ TEST(UpdaterApi, StartDownloadsReportsAFailedFileAndFinishesTheOthers) {
     ASSERT_TRUE(ThreadPool::execute(api.makeCheckVersionGetUpdateListTask("player-win", "release").get()));
     api.startDownloads(folder.path());
     ASSERT_TRUE(errors.waitFor(updater::states::ErrorTextSet));
+    // The other files go on after the error.
+    ASSERT_TRUE(log.waitFor(updater::states::FileWritten, 2));
     EXPECT_TRUE(api.shutdown(10000));
     EXPECT_EQ(api.errorState.getErrorText(),
               "Failed to update files, please check folder permissions and internet connection");
