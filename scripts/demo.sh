@@ -19,6 +19,17 @@ case "${1:-player}" in
   *) echo "usage: $0 [player|updater|launcher|-- ARGS]" >&2; exit 2 ;;
 esac
 
+# Prints the first line of the log that the sed expression prints, waiting up to 15 s for it.
+first_match() {
+  local found=""
+  for _ in $(seq 150); do
+    found=$(sed -n "$2" "$1" | head -n1)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  printf '%s' "$found"
+}
+
 if [ "${1:-player}" = updater ]; then
   # The stand-in service lists itself as the update server and no file to update.
   certs=$(mktemp -d)
@@ -26,12 +37,7 @@ if [ "${1:-player}" = updater ]; then
   build/bin/nimbrosta-stub-service --cert-dir "$certs" > "$log" 2>&1 &
   service=$!
   trap 'kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; rm -rf "$log" "$certs"' EXIT
-  url=""
-  for _ in $(seq 150); do
-    url=$(sed -n 's/^READY .*url=\([^ ]*\).*/\1/p' "$log")
-    [ -n "$url" ] && break
-    sleep 0.1
-  done
+  url=$(first_match "$log" 's/^READY .*url=\([^ ]*\).*/\1/p')
   if [ -z "$url" ]; then
     echo "the stand-in service did not start:" >&2
     cat "$log" >&2
@@ -47,12 +53,7 @@ log=$(mktemp)
 build/bin/nimbrosta-stub-streamer > "$log" 2>&1 &
 streamer=$!
 trap 'kill "$streamer" 2>/dev/null || true; wait "$streamer" 2>/dev/null || true; rm -f "$log"' EXIT
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log" | head -n1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
+port=$(first_match "$log" 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p')
 if [ -z "$port" ]; then
   echo "the stand-in streamer did not start:" >&2
   cat "$log" >&2
