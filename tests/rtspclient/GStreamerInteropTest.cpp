@@ -91,11 +91,11 @@ TEST(VideoRTSPClient, JoiningARunningSharedStreamLosesNothing) {
         line = first.firstLine();  // the next line
         ASSERT_FALSE(line.empty());
     }
-    for (int join = 0; join < 6; ++join) {
-        const bool tcp = join % 3 != 2;
+    for (int join = 0; join < 4; ++join) {
+        const bool tcp = join != 3;
         SCOPED_TRACE("join " + std::to_string(join) + (tcp ? " tcp" : " udp"));
         std::string out;
-        EXPECT_EQ(runCommand(kProbe + (tcp ? " --tcp" : "") + " --seconds 0.6 " + url + " 2>&1", out), 0) << out;
+        EXPECT_EQ(runCommand(kProbe + (tcp ? " --tcp" : "") + " --seconds 2 " + url + " 2>&1", out), 0) << out;
         auto t = totals(out);
         EXPECT_GE(t["frames"], 5) << out;
         EXPECT_EQ(t["lost"], 0) << out;
