@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "PeerProcess.h"
 
@@ -83,23 +85,35 @@ TEST(VideoRTSPClient, TakesInterleavedMediaWhenGStreamerRefusesUdp) {
 // few packets sent before its PLAY; they are not losses of its stream.
 TEST(VideoRTSPClient, JoiningARunningSharedStreamLosesNothing) {
     if (!gstreamerAvailable()) GTEST_SKIP() << "GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0) is not installed";
-    PeerProcess server({"/usr/bin/python3", kServer});
-    const std::string url = server.firstLine();
-    ASSERT_EQ(url.rfind("rtsp://127.0.0.1:", 0), 0u) << url;
-    PeerProcess first({kProbe, "--seconds", "120", url});  // keeps the stream running
-    for (std::string line; line.rfind("t=", 0) != 0;) {     // until its first report: it plays
-        line = first.firstLine();  // the next line
-        ASSERT_FALSE(line.empty());
-    }
-    for (int join = 0; join < 4; ++join) {
-        const bool tcp = join != 3;
-        SCOPED_TRACE("join " + std::to_string(join) + (tcp ? " tcp" : " udp"));
+    std::unique_ptr<PeerProcess> server, first;
+    std::string url;
+    int joined = 0;
+    for (int attempt = 0; attempt < 8 && joined < 4; ++attempt) {
+        if (!server || !server->alive()) {
+            // GStreamer's server now and then stops on an assertion of its own when a client
+            // joins a shared stream (rtsp-media.c, gst_rtsp_media_get_rates): start afresh.
+            first.reset();
+            server = std::make_unique<PeerProcess>(std::vector<std::string>{"/usr/bin/python3", kServer});
+            url = server->firstLine();
+            ASSERT_EQ(url.rfind("rtsp://127.0.0.1:", 0), 0u) << url;
+            first = std::make_unique<PeerProcess>(std::vector<std::string>{kProbe, "--seconds", "120", url});
+            for (std::string line; line.rfind("t=", 0) != 0;) {  // until its first report: it plays
+                line = first->firstLine();                       // the next line
+                ASSERT_FALSE(line.empty());
+            }
+        }
+        const bool tcp = joined != 3;
+        SCOPED_TRACE("join " + std::to_string(joined) + (tcp ? " tcp" : " udp"));
         std::string out;
-        EXPECT_EQ(runCommand(kProbe + (tcp ? " --tcp" : "") + " --seconds 2 " + url + " 2>&1", out), 0) << out;
+        const int status = runCommand(kProbe + (tcp ? " --tcp" : "") + " --seconds 2 " + url + " 2>&1", out);
+        if (!server->alive()) continue;
+        EXPECT_EQ(status, 0) << out;
         auto t = totals(out);
         EXPECT_GE(t["frames"], 5) << out;
         EXPECT_EQ(t["lost"], 0) << out;
+        ++joined;
     }
+    EXPECT_EQ(joined, 4);
 }
 
 TEST(VideoRTSPClient, ProbeSaysWhyItCouldNotPlay) {
