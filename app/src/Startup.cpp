@@ -25,9 +25,9 @@
 #include "core/SystemHelpers.h"
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
+#include "player/PlayerMainWindow.h"
 #include "standins/CrashHandler.h"
 #include "standins/LauncherAppWindowWin32.h"
-#include "standins/PlayerMainWindow.h"
 #include "standins/UpdaterWindow.h"
 
 namespace po = boost::program_options;
@@ -216,7 +216,7 @@ GLFWAppWindow* createPlayerWindow() {
     auto* window = new PlayerMainWindow();
     ConfigStore& config = ConfigStore::instance();
     const std::string accessToken = config.getString("User.AccessToken", "");
-    if (!accessToken.empty()) window->playerApi.start(accessToken);
+    if (!accessToken.empty()) window->playerApi().start(accessToken);
     const std::string ip = config.getString("General.Ip", "");
     const std::string token = config.getString("User.Token", "");
     const int port = config.get<int>("General.Port", "6666");

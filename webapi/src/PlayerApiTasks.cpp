@@ -1,0 +1,192 @@
+#include "webapi/PlayerApiTasks.h"
+
+#include <vector>
+
+#include "webapi/ClientAPIJson.h"
+#include "webapi/PlayerApi.h"
+
+namespace {
+const std::int32_t kStatusError = -2;
+const std::int32_t kStatusMessage = 2;
+}  // namespace
+
+void PlayerApiTaskBase::reportApiStatus(const ClientAPIJson& client) {
+    const char* title = client.status == kStatusError ? "Error" : client.status == kStatusMessage ? "Message" : nullptr;
+    if (!title) return;
+    MessageInfo message;
+    message.id = api->clientState.takeLocalMessageId();
+    message.title = title;
+    message.body = client.message.empty() ? client.error : client.message;
+    MessageAction ok;
+    ok.text = "Ok";
+    message.actions.push_back(ok);
+    std::vector<MessageInfo> list{message};
+    api->clientState.addMessages(list);
+}
+
+int PlayerApiTaskBase::retryingAttempts() const { return api->timings().attempts; }
+
+bool PlayerApiTaskBase::runRequest(const RequestSpec& spec, const Request& request,
+                                   const std::function<void()>& onSuccess) {
+    ClientState& state = api->clientState;
+    const UserInfo user = state.getUser();
+    ClientAPIJson client;
+    api->configure(client);
+    if (spec.operationState != kNoOperation) state.compareAndSetVmOperationState(spec.operationState, kVmIdle);
+
+    bool ok = false;
+    for (int attempt = 0; attempt < spec.attempts && !ok; ++attempt) {
+        ok = request(client, user);
+        const bool answered = client.client.isOk();
+        if (answered && spec.reportStatus) reportApiStatus(client);
+        // A service that answered and refused will refuse again; only a failed transport
+        // is worth another attempt.
+        if (answered || api->isShutDown()) break;
+    }
+    if (ok) {
+        if (onSuccess) onSuccess();
+        return true;
+    }
+    // Aborted because the player is closing: nobody is left to tell.
+    if (api->isShutDown()) return false;
+    if (spec.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, spec.operationState);
+    if (spec.reportFailure) api->onTaskUnhandledError(client.error, spec.notify);
+    return false;
+}
+
+bool CreateAndStartVMTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    spec.operationState = desktop.isEmpty() ? kVmCreating : kVmStarting;
+    spec.reportStatus = true;
+    std::int32_t eta = 0;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken, desktop, eta);
+        },
+        [&] { api->clientState.setVmOperationEta(eta); });
+}
+
+bool DeleteVMTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    spec.operationState = kVmDeleting;
+    spec.reportStatus = true;
+    std::int32_t eta = 0;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestDestroyVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+        },
+        [&] { api->clientState.setVmOperationEta(eta); });
+}
+
+bool StopVMTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    spec.operationState = operationState;
+    spec.reportStatus = true;
+    std::int32_t eta = 0;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestStopVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+        },
+        [&] { api->clientState.setVmOperationEta(eta); });
+}
+
+bool DismissMessageTask::run() {
+    if (id >= MessageInfo::kFirstLocalId) {
+        api->clientState.removeMessage(id);
+        return true;
+    }
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestDismissMessage(user.tarnholdUrl, user.tarnholdToken, id);
+        },
+        [&] { api->clientState.removeMessage(id); });
+}
+
+bool SetTimoutTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestSetTimeout(user.tarnholdUrl, user.tarnholdToken, timeout);
+        },
+        nullptr);
+}
+
+bool GetClientInfoTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    spec.operationState = kVmFetchingAccount;
+    ClientInfo info;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            info = ClientInfo();
+            return client.requestGetClientInfo(user.tarnholdUrl, user.tarnholdToken, info);
+        },
+        [&] { api->clientState.setClientInfo(info); });
+}
+
+bool GetMessagesTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    spec.notify = false;
+    MessagesReply reply;
+    const bool active = api->clientState.isUserActive();
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            reply = MessagesReply();
+            return client.requestGetMessages(user.tarnholdUrl, user.tarnholdToken, active, reply);
+        },
+        [&] {
+            ClientState& state = api->clientState;
+            state.setAccountBalance(reply.balance);
+            state.setUserPlan(reply.userPlan);
+            state.addMessages(reply.messages);
+        });
+}
+
+bool GetTarnholdTokenTask::run() {
+    RequestSpec spec;
+    spec.attempts = retryingAttempts();
+    UserInfo refreshed;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            refreshed = user;
+            return client.requestUserActive(refreshed);
+        },
+        [&] { api->clientState.setUser(refreshed); });
+}
+
+bool GetTipTask::run() {
+    RequestSpec spec;
+    spec.reportFailure = false;
+    std::string tip;
+    return runRequest(
+        spec, [&](ClientAPIJson& client, const UserInfo&) { return client.requestGetTip(tip); },
+        [&] { api->clientState.setTip(tip); });
+}
+
+bool MonitorAllVmStatusTask::run() {
+    RequestSpec spec;
+    spec.notify = false;
+    std::vector<DesktopInfo> desktops;
+    return runRequest(
+        spec,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            desktops.clear();
+            return client.requestGetDesktops(user.tarnholdUrl, user.tarnholdToken, desktops);
+        },
+        [&] { api->clientState.setDesktops(desktops); });
+}
