@@ -92,23 +92,9 @@ Point windowPos(GLFWAppMessagePopupWindow* p) {
 
 // The window's pixels from the X server, saved as a PNG artifact.
 void screenshot(Display* d, Window w, const std::string& name) {
-    XSync(d, False);
-    XWindowAttributes a{};
-    XGetWindowAttributes(d, w, &a);
-    XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
-            std::uint8_t* out = &rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
-            out[0] = std::uint8_t((p & image->red_mask) >> 16);
-            out[1] = std::uint8_t((p & image->green_mask) >> 8);
-            out[2] = std::uint8_t(p & image->blue_mask);
-            out[3] = 255;
-        }
-    XDestroyImage(image);
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", a.width, a.height, rgba.data()));
+    const x11test::Pixels p = x11test::capture(d, w);
+    ASSERT_FALSE(p.rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", p.width, p.height, p.rgba.data()));
 }
 
 std::string longMessage() {

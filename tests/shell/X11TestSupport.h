@@ -7,9 +7,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace x11test {
 
@@ -132,6 +134,37 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
         XSendEvent(d, w, True, KeyReleaseMask, &e);
     }
     XFlush(d);
+}
+
+// The window's pixels as the X server shows them, as RGBA rows (alpha 255); empty when the
+// window cannot be read.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+    const std::uint8_t* at(int x, int y) const { return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4]; }
+};
+
+inline Pixels capture(Display* d, Window w) {
+    XSync(d, False);
+    XWindowAttributes a{};
+    Pixels p;
+    if (!XGetWindowAttributes(d, w, &a)) return p;
+    XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return p;
+    p.width = a.width;
+    p.height = a.height;
+    p.rgba.resize(std::size_t(a.width) * std::size_t(a.height) * 4);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const unsigned long v = XGetPixel(image, x, y);
+            std::uint8_t* out = &p.rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
+            out[0] = std::uint8_t((v & image->red_mask) >> 16);
+            out[1] = std::uint8_t((v & image->green_mask) >> 8);
+            out[2] = std::uint8_t(v & image->blue_mask);
+            out[3] = 255;
+        }
+    XDestroyImage(image);
+    return p;
 }
 
 // Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().
