@@ -322,8 +322,9 @@ TEST(PlayerMainWindow, ADirectConnectionStartsWithTheStreamOfItsOneMachine) {
     EXPECT_EQ(window.clientState().getClientInfo().desktops.size(), 1u);
     EXPECT_EQ(window.initialCommand(), kCommandStreamScreen);
 
-    ASSERT_TRUE(window.create(640, 360, "player", true, true));
+    // Created inside the capture: the render thread logs as soon as it starts.
     const std::string out = testsupport::captureStdout([&] {
+        ASSERT_TRUE(window.create(640, 360, "player", true, true));
         runWithScript(&window, [&] { EXPECT_TRUE(waitForScreen(window, kCommandStreamScreen)); });
     });
     EXPECT_FALSE(window.trace.has("P:47")) << "no benchmark";
@@ -370,8 +371,8 @@ TEST(PlayerMainWindow, InputReachesTheScreenWithoutAllocatingWhileScreensSwitch)
 TEST(PlayerMainWindow, VsyncSettingsAreAppliedAndDrawingGoesOn) {
     ConfigStore::instance().setString("General.VSync", "1", false);
     RecordingWindow window;
-    ASSERT_TRUE(window.create(640, 360, "player", true, true));
     const std::string out = testsupport::captureStdout([&] {
+        ASSERT_TRUE(window.create(640, 360, "player", true, true));
         runWithScript(&window, [&] {
             ASSERT_TRUE(waitForScreen(window, kCommandBenchmarkScreen));
             const std::uint64_t frames = window.framesDrawn();

@@ -103,10 +103,13 @@ TEST_F(PlayerMode, ARefusedTokenOpensTheErrorPopupWhoseOkEndsThePlayer) {
     ASSERT_TRUE(app.start({"--access_token", "expired-token"}));
     const Window popup = x11test::waitForWindow(x.get(), "Nimbrosta Launcher");
     ASSERT_NE(popup, 0u) << app.out();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const x11test::Pixels shot = x11test::capture(x.get(), popup);
+    // The popup builds its widgets on its first frame.
+    x11test::Pixels shot;
+    EXPECT_TRUE(x11test::waitUntil([&] {
+        shot = x11test::capture(x.get(), popup);
+        return colourCount(shot) > 2;
+    })) << "caption, message and button are drawn";
     saveScreenshot(shot, "player-mode-web-error");
-    EXPECT_GT(colourCount(shot), 2u) << "caption, message and button are drawn";
 
     // The popup's OK button, clicked as a user does.
     const std::string click = "xdotool mousemove --window " + std::to_string(popup) + " 191 137 click 1";
