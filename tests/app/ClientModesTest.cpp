@@ -90,7 +90,8 @@ TEST(NimbrostaClient, EachModeOpensItsWindowAndEndsCleanly) {
         {{"--ip", "127.0.0.1", "--port", "5555", "--token", "tok"}, "", "Nimbrosta", 1280, 720, false,
          "Connecting to:127.0.0.1 token of 3 characters"},
         {{"--access_token", "abcdef"}, "", "Nimbrosta", 1280, 720, false, "access token of 6 characters"},
-        {{}, "[General]\nIp=10.0.0.5\nToken=abc\n", "Nimbrosta", 1280, 720, false, "Connecting to:10.0.0.5 token of 3 characters"},
+        {{}, "[General]\nIp=10.0.0.5\nToken=abc\n", "Nimbrosta", 1280, 720, false,
+         "Connecting to:10.0.0.5 token of 3 characters"},
     };
     for (const ModeCase& c : cases) {
         SCOPED_TRACE(c.title + (c.args.empty() ? std::string() : " " + c.args[0]));

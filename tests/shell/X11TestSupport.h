@@ -141,7 +141,9 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
 struct Pixels {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgba;
-    const std::uint8_t* at(int x, int y) const { return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4]; }
+    const std::uint8_t* at(int x, int y) const {
+        return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+    }
 };
 
 inline Pixels capture(Display* d, Window w) {

@@ -127,7 +127,8 @@ TEST(ClientState, EachSetterRaisesItsEvents) {
         std::function<void()> change;
         Events events;
     } cases[] = {
-        {"snapshot: machines, then account", [&] { state.setClientInfo(info); }, {kDesktopsChanged, kClientInfoChanged}},
+        {"snapshot: machines, then account", [&] { state.setClientInfo(info); },
+         {kDesktopsChanged, kClientInfoChanged}},
         {"snapshot again, unchanged", [&] { state.setClientInfo(info); }, {kDesktopsChanged, kClientInfoChanged}},
         {"another balance", [&] { state.setAccountBalance(balance); }, {kClientInfoChanged}},
         {"the same balance", [&] { state.setAccountBalance(balance); }, {}},

@@ -159,8 +159,8 @@ TEST_F(PlayerApi, AStartRetriesOnlyFailedTransportsAndReportsWhatTheServiceSaid)
         std::vector<std::string> events;
         std::int32_t state;
     } cases[] = {
-        {"status 2 with a message", [&] { stub->replyWith(path, R"({"status":2,"response":{"eta":30,"message":"m"}})"); },
-         1, true, "Message", "m", {}, kVmStarting},
+        {"status 2 with a message",
+         [&] { stub->replyWith(path, R"({"status":2,"response":{"eta":30,"message":"m"}})"); }, 1, true, "Message", "m", {}, kVmStarting},
         {"status 2, the message outside the response",
          [&] { stub->replyWith(path, R"({"status":2,"message":"m","response":{"eta":30}})"); }, 1, true, "Message", "",
          {}, kVmStarting},

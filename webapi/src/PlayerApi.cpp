@@ -136,7 +136,9 @@ TaskPtr PlayerApi::makeCreateAndStartVMTask(const DesktopInfo& desktop) {
     return std::make_shared<CreateAndStartVMTask>(this, desktop);
 }
 
-TaskPtr PlayerApi::makeDeleteVMTask(const DesktopInfo& desktop) { return std::make_shared<DeleteVMTask>(this, desktop); }
+TaskPtr PlayerApi::makeDeleteVMTask(const DesktopInfo& desktop) {
+    return std::make_shared<DeleteVMTask>(this, desktop);
+}
 
 TaskPtr PlayerApi::makeStopVMTask(const DesktopInfo& desktop, std::int32_t operationState) {
     return std::make_shared<StopVMTask>(this, desktop, operationState);
@@ -156,7 +158,9 @@ TaskPtr PlayerApi::makeMonitorAllVmStatusTask() { return std::make_shared<Monito
 
 TaskPtr PlayerApi::makeSetTimoutTask(std::int32_t value) { return std::make_shared<SetTimoutTask>(this, value); }
 
-TaskPtr PlayerApi::makeOpenUrlTask(const std::string& url, int mode) { return std::make_shared<OpenURLTask>(mode, url); }
+TaskPtr PlayerApi::makeOpenUrlTask(const std::string& url, int mode) {
+    return std::make_shared<OpenURLTask>(mode, url);
+}
 
 void PlayerApi::configure(ClientAPIJson& client) const {
     client.client.setTimeoutSeconds(timings_.requestTimeoutSeconds);

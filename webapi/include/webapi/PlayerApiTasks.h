@@ -51,7 +51,8 @@ protected:
 
 class CreateAndStartVMTask : public PlayerApiTaskBase {
 public:
-    CreateAndStartVMTask(PlayerApi* owner, DesktopInfo machine) : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
+    CreateAndStartVMTask(PlayerApi* owner, DesktopInfo machine)
+        : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
     bool run() override;
     DesktopInfo desktop;
 };
