@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/LatencyReport.h"
 #include "AllocationCounter.h"
 #include "player/PlayerMainWindow.h"
 #include "player/PlayerWindowState.h"
@@ -96,15 +97,6 @@ bool glfwReady() {
     return ready;
 }
 
-void report(benchmark::State& state, std::vector<double>& samplesUs) {
-    std::sort(samplesUs.begin(), samplesUs.end());
-    auto at = [&](double q) { return samplesUs[static_cast<std::size_t>(q * (samplesUs.size() - 1))]; };
-    state.counters["p50_us"] = at(0.5);
-    state.counters["p99_us"] = at(0.99);
-    state.counters["max_us"] = samplesUs.back();
-    state.counters["samples"] = static_cast<double>(samplesUs.size());
-}
-
 void BM_InputDispatchLatency(benchmark::State& state) {
     if (!glfwReady()) {
         state.SkipWithError("no X display");
@@ -145,7 +137,7 @@ void BM_InputDispatchLatency(benchmark::State& state) {
         GLFWApp::instance().run(&window);
         driver.join();
     }
-    report(state, samples);
+    reportLatencies(state, samples);
     state.counters["allocs_per_event"] = static_cast<double>(allocations) / static_cast<double>(samples.size());
 }
 BENCHMARK(BM_InputDispatchLatency)->Arg(0)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);

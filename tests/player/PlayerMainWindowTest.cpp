@@ -12,6 +12,7 @@
 
 #include "../shell/ShellTestSupport.h"
 #include "AllocationCounter.h"
+#include "FnTask.h"
 #include "PlayerWindowTestSupport.h"
 #include "TestSupport.h"
 #include "core/ConfigStore.h"
@@ -51,17 +52,7 @@ Strings from(const Strings& trace, const std::string& prefix) {
     return {};
 }
 
-class FnTask : public TaskBase {
-public:
-    explicit FnTask(std::function<void()> fn) : TaskBase(false), fn_(std::move(fn)) {}
-    bool run() override {
-        fn_();
-        return true;
-    }
-
-private:
-    std::function<void()> fn_;
-};
+using testsupport::FnTask;
 
 }  // namespace
 
@@ -194,10 +185,10 @@ TEST(PlayerMainWindow, RunTimeIdsRunTheTasksTheScreenRegistered) {
             RecordingScreen* screen = window.screen(kCommandBenchmarkScreen);
             // A chain: a head that succeeds, a task of the test, then a posted command.
             auto chain = std::make_shared<SuccessTask>();
-            chain->addOnSuccess(std::make_shared<FnTask>([&] { runs++; }));
+            chain->addOnSuccess(std::make_shared<FnTask>([&] { return ++runs > 0; }));
             chain->addOnSuccess(std::make_shared<PostMessageUITask>(&window, 700));
             first = screen->registerTask(chain);
-            second = screen->registerTask(std::make_shared<FnTask>([&] { runs += 10; }));
+            second = screen->registerTask(std::make_shared<FnTask>([&] { return (runs += 10) > 0; }));
         });
         EXPECT_EQ(first, kFirstRunTimeCommandId);
         EXPECT_EQ(second, kFirstRunTimeCommandId + 1);

@@ -50,20 +50,15 @@ std::size_t colourCount(const x11test::Pixels& p) {
     return colours.size();
 }
 
-class PlayerModeFixture : public ::testing::Test {
+class PlayerModeFixture : public StubServiceTest {
 protected:
-    static void SetUpTestSuite() { stub = std::make_unique<StubService>(std::string(), 0.3); }
-    static void TearDownTestSuite() { stub.reset(); }
     void SetUp() override {
         ASSERT_TRUE(x);
-        stub->reset();
-        useStubService(*stub);
+        StubServiceTest::SetUp();
     }
 
     x11test::Connection x;
-    static std::unique_ptr<StubService> stub;
 };
-std::unique_ptr<StubService> PlayerModeFixture::stub;
 
 }  // namespace
 

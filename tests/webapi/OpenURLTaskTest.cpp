@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
+
+#include "RecordingUrlOpener.h"
 
 namespace {
 
@@ -26,13 +27,7 @@ std::size_t countLines(const std::string& text, const std::string& needle) {
 TEST(OpenURLTask, EachModeOpensOrCallsTheUrl) {
     StubService stub(std::string(), 0.3);
     useStubService(stub);
-    testsupport::TempDir dir;
-    const std::string opened = dir.file("opened");
-    const std::string script = dir.file("opener.sh");
-    testsupport::writeFile(script, "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened + ".part\" && mv \"" + opened +
-                                       ".part\" \"" + opened + "\"\n");
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    testsupport::ScopedEnv opener("NIMBROSTA_URL_OPENER", script.c_str());
+    testsupport::RecordingUrlOpener opener;
 
     const std::string page = stub.baseUrl() + "/clients/new?authentication_token=a%20b";
     const std::string action = stub.baseUrl() + "/action/remind_later?id=2&x=y%20z";
@@ -49,7 +44,7 @@ TEST(OpenURLTask, EachModeOpensOrCallsTheUrl) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         stub.control("clear_log");
-        std::filesystem::remove(opened);
+        opener.forget();
         EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(c.mode, c.url).get()));
         const auto log = stub.log();
         if (c.method) {
@@ -60,13 +55,10 @@ TEST(OpenURLTask, EachModeOpensOrCallsTheUrl) {
             EXPECT_TRUE(log.empty());
         }
         if (c.mode == OpenURLTask::Browser) {
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!std::filesystem::exists(opened) && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            EXPECT_EQ(testsupport::readFile(opened), page) << "the browser gets the URL exactly";
+            EXPECT_EQ(opener.waitForUrl(), page) << "the browser gets the URL exactly";
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            EXPECT_FALSE(std::filesystem::exists(opened));
+            EXPECT_FALSE(opener.opened());
         }
     }
 

@@ -8,10 +8,12 @@
 #include "webapi/ClientAPIJson.h"
 #include "webapi/PlayerApi.h"
 
+#include "FnTask.h"
+#include "RecordingUrlOpener.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -31,24 +33,17 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
     return true;
 }
 
-class FnTask : public TaskBase {
-public:
-    explicit FnTask(std::function<void()> fn) : TaskBase(false), fn_(std::move(fn)) {}
-    bool run() override {
-        fn_();
-        return true;
-    }
-
-private:
-    std::function<void()> fn_;
-};
+using testsupport::FnTask;
 
 // Waits until every task posted to the facade so far has run (its worker runs tasks in
 // posting order).
 void drain(PlayerApi& api) {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> ran = done->get_future();
-    api.post(std::make_shared<FnTask>([done] { done->set_value(); }));
+    api.post(std::make_shared<FnTask>([done] {
+        done->set_value();
+        return true;
+    }));
     ASSERT_EQ(ran.wait_for(std::chrono::seconds(60)), std::future_status::ready);
 }
 
@@ -86,15 +81,8 @@ std::size_t countPath(const std::vector<LoggedRequest>& log, const std::string& 
     return n;
 }
 
-class PlayerApiFixture : public ::testing::Test {
+class PlayerApiFixture : public StubServiceTest {
 protected:
-    static void SetUpTestSuite() { stub = std::make_unique<StubService>(std::string(), 0.3); }
-    static void TearDownTestSuite() { stub.reset(); }
-    void SetUp() override {
-        stub->reset();
-        useStubService(*stub);
-    }
-
     // The stand-in's user, signed in (platform token and URL filled in).
     UserInfo signedInUser() {
         ClientAPIJson client;
@@ -114,10 +102,7 @@ protected:
         api.clientState.setSelectedDesktop(selected);
         stub->control("clear_log");
     }
-
-    static std::unique_ptr<StubService> stub;
 };
-std::unique_ptr<StubService> PlayerApiFixture::stub;
 
 }  // namespace
 
@@ -184,7 +169,7 @@ TEST_F(PlayerApi, AStartRetriesOnlyFailedTransportsAndReportsWhatTheServiceSaid)
         ErrorEvents events(api);
         c.fault();
         bool succeeded = false;
-        api.createAndStartVm(std::make_shared<FnTask>([&] { succeeded = true; }));
+        api.createAndStartVm(std::make_shared<FnTask>([&] { return succeeded = true; }));
         drain(api);
         EXPECT_EQ(countPath(stub->log(), path), c.attempts);
         EXPECT_EQ(succeeded, c.succeeds);
@@ -328,21 +313,13 @@ TEST_F(PlayerApi, DismissingAMessage) {
 }
 
 TEST_F(PlayerApi, TheAccountPageOpensWithTheEscapedAccessToken) {
-    testsupport::TempDir dir;
-    const std::string opened = dir.file("opened");
-    const std::string script = dir.file("opener.sh");
-    testsupport::writeFile(script, "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened + ".part\" && mv \"" + opened +
-                                       ".part\" \"" + opened + "\"\n");
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    testsupport::ScopedEnv opener("NIMBROSTA_URL_OPENER", script.c_str());
-
+    testsupport::RecordingUrlOpener opener;
     ::PlayerApi api(fastTimings());
     UserInfo user;
     user.accessToken = "a b&c";
     api.clientState.setUser(user);
     api.openAccountPage();
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(opened); }));
-    EXPECT_EQ(testsupport::readFile(opened), stub->baseUrl() + "/clients/new?authentication_token=a%20b%26c");
+    EXPECT_EQ(opener.waitForUrl(), stub->baseUrl() + "/clients/new?authentication_token=a%20b%26c");
 }
 
 TEST_F(PlayerApi, ShutdownDoesNotWaitForAHangingRequest) {

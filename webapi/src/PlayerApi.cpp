@@ -43,32 +43,26 @@ void PlayerApi::getClientInfo(TaskPtr followUp) {
     post(task);
 }
 
+TaskPtr PlayerApi::replacePoll(TaskPtr& slot, bool on, TaskPtr (PlayerApi::*make)()) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (slot) slot->cancel();
+    slot.reset();
+    if (!on || !pool_) return nullptr;
+    slot = (this->*make)();
+    slot->setRepeat(true);
+    return slot;
+}
+
 void PlayerApi::monitorAllVmStatus(bool on) {
-    TaskPtr task;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (monitorTask_) monitorTask_->cancel();
-        monitorTask_.reset();
-        if (!on || !pool_) return;
-        task = makeMonitorAllVmStatusTask();
-        monitorTask_ = task;
-    }
-    postPeriodic(task, timings_.machinePollPeriodMs);
+    if (TaskPtr task = replacePoll(monitorTask_, on, &PlayerApi::makeMonitorAllVmStatusTask))
+        postPeriodic(task, timings_.machinePollPeriodMs);
 }
 
 void PlayerApi::getMessages(bool on, int periodMs) {
-    TaskPtr task;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (messagesTask_) messagesTask_->cancel();
-        messagesTask_.reset();
-        if (!on || !pool_) return;
-        task = makeGetMessagesTask();
-        task->setRepeat(true);
-        messagesTask_ = task;
+    if (TaskPtr task = replacePoll(messagesTask_, on, &PlayerApi::makeGetMessagesTask)) {
+        postPeriodic(task, periodMs);
+        post(task);
     }
-    postPeriodic(task, periodMs);
-    post(task);
 }
 
 void PlayerApi::setTimeout(std::int32_t value) { post(makeSetTimoutTask(value)); }

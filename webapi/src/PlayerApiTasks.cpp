@@ -54,46 +54,35 @@ bool PlayerApiTaskBase::runRequest(const RequestSpec& spec, const Request& reque
     return false;
 }
 
-bool CreateAndStartVMTask::run() {
+bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineRequest& request) {
     RequestSpec spec;
     spec.attempts = retryingAttempts();
-    spec.operationState = desktop.isEmpty() ? kVmCreating : kVmStarting;
+    spec.operationState = state;
     spec.reportStatus = true;
     std::int32_t eta = 0;
     return runRequest(
-        spec,
-        [&](ClientAPIJson& client, const UserInfo& user) {
-            return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken, desktop, eta);
-        },
+        spec, [&](ClientAPIJson& client, const UserInfo& user) { return request(client, user, eta); },
         [&] { api->clientState.setVmOperationEta(eta); });
+}
+
+bool CreateAndStartVMTask::run() {
+    return runMachineOperation(desktop.isEmpty() ? kVmCreating : kVmStarting,
+                               [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+                                   return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken,
+                                                                         desktop, eta);
+                               });
 }
 
 bool DeleteVMTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
-    spec.operationState = kVmDeleting;
-    spec.reportStatus = true;
-    std::int32_t eta = 0;
-    return runRequest(
-        spec,
-        [&](ClientAPIJson& client, const UserInfo& user) {
-            return client.requestDestroyVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
-        },
-        [&] { api->clientState.setVmOperationEta(eta); });
+    return runMachineOperation(kVmDeleting, [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+        return client.requestDestroyVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+    });
 }
 
 bool StopVMTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
-    spec.operationState = operationState;
-    spec.reportStatus = true;
-    std::int32_t eta = 0;
-    return runRequest(
-        spec,
-        [&](ClientAPIJson& client, const UserInfo& user) {
-            return client.requestStopVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
-        },
-        [&] { api->clientState.setVmOperationEta(eta); });
+    return runMachineOperation(operationState, [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+        return client.requestStopVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+    });
 }
 
 bool DismissMessageTask::run() {

@@ -118,6 +118,10 @@ public:
     ClientState clientState;
 
 private:
+    // Cancels the poll in slot; when on, a fresh one from make takes its place and is
+    // returned (null when off or after shutdown).
+    TaskPtr replacePoll(TaskPtr& slot, bool on, TaskPtr (PlayerApi::*make)());
+
     PlayerApiTimings timings_;
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;  // guards the pool pointer, the two polls and lastError_

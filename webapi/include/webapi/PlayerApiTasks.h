@@ -45,6 +45,11 @@ protected:
 
     // The common run: attempts, operation state, reports. onSuccess runs after a success.
     bool runRequest(const RequestSpec& spec, const Request& request, const std::function<void()>& onSuccess);
+
+    using MachineRequest = std::function<bool(ClientAPIJson& client, const UserInfo& user, std::int32_t& eta)>;
+    // A start, stop or delete: shown as the machine operation state, retried, its status
+    // turned into a message, and its eta stored in the model after a success.
+    bool runMachineOperation(std::int32_t state, const MachineRequest& request);
     // The facade's attempts for the tasks that retry.
     int retryingAttempts() const;
 };
