@@ -26,19 +26,19 @@ void PlayerApiTaskBase::reportApiStatus(const ClientAPIJson& client) {
 
 int PlayerApiTaskBase::retryingAttempts() const { return api->timings().attempts; }
 
-bool PlayerApiTaskBase::runRequest(const RequestSpec& spec, const Request& request,
+bool PlayerApiTaskBase::runRequest(const RequestOptions& options, const Request& request,
                                    const std::function<void()>& onSuccess) {
     ClientState& state = api->clientState;
     const UserInfo user = state.getUser();
     ClientAPIJson client;
     api->configure(client);
-    if (spec.operationState != kNoOperation) state.compareAndSetVmOperationState(spec.operationState, kVmIdle);
+    if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(options.operationState, kVmIdle);
 
     bool ok = false;
-    for (int attempt = 0; attempt < spec.attempts && !ok; ++attempt) {
+    for (int attempt = 0; attempt < options.attempts && !ok; ++attempt) {
         ok = request(client, user);
         const bool answered = client.client.isOk();
-        if (answered && spec.reportStatus) reportApiStatus(client);
+        if (answered && options.reportStatus) reportApiStatus(client);
         // A service that answered and refused will refuse again; only a failed transport
         // is worth another attempt.
         if (answered || api->isShutDown()) break;
@@ -49,19 +49,19 @@ bool PlayerApiTaskBase::runRequest(const RequestSpec& spec, const Request& reque
     }
     // Aborted because the player is closing: nobody is left to tell.
     if (api->isShutDown()) return false;
-    if (spec.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, spec.operationState);
-    if (spec.reportFailure) api->onTaskUnhandledError(client.error, spec.notify);
+    if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, options.operationState);
+    if (options.reportFailure) api->onTaskUnhandledError(client.error, options.notify);
     return false;
 }
 
 bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineRequest& request) {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
-    spec.operationState = state;
-    spec.reportStatus = true;
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.operationState = state;
+    options.reportStatus = true;
     std::int32_t eta = 0;
     return runRequest(
-        spec, [&](ClientAPIJson& client, const UserInfo& user) { return request(client, user, eta); },
+        options, [&](ClientAPIJson& client, const UserInfo& user) { return request(client, user, eta); },
         [&] { api->clientState.setVmOperationEta(eta); });
 }
 
@@ -90,10 +90,10 @@ bool DismissMessageTask::run() {
         api->clientState.removeMessage(id);
         return true;
     }
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
+    RequestOptions options;
+    options.attempts = retryingAttempts();
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             return client.requestDismissMessage(user.tarnholdUrl, user.tarnholdToken, id);
         },
@@ -101,10 +101,10 @@ bool DismissMessageTask::run() {
 }
 
 bool SetTimoutTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
+    RequestOptions options;
+    options.attempts = retryingAttempts();
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             return client.requestSetTimeout(user.tarnholdUrl, user.tarnholdToken, timeout);
         },
@@ -112,12 +112,12 @@ bool SetTimoutTask::run() {
 }
 
 bool GetClientInfoTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
-    spec.operationState = kVmFetchingAccount;
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.operationState = kVmFetchingAccount;
     ClientInfo info;
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             info = ClientInfo();
             return client.requestGetClientInfo(user.tarnholdUrl, user.tarnholdToken, info);
@@ -126,13 +126,13 @@ bool GetClientInfoTask::run() {
 }
 
 bool GetMessagesTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
-    spec.notify = false;
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.notify = false;
     MessagesReply reply;
     const bool active = api->clientState.isUserActive();
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             reply = MessagesReply();
             return client.requestGetMessages(user.tarnholdUrl, user.tarnholdToken, active, reply);
@@ -146,11 +146,11 @@ bool GetMessagesTask::run() {
 }
 
 bool GetTarnholdTokenTask::run() {
-    RequestSpec spec;
-    spec.attempts = retryingAttempts();
+    RequestOptions options;
+    options.attempts = retryingAttempts();
     UserInfo refreshed;
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             refreshed = user;
             return client.requestUserActive(refreshed);
@@ -159,20 +159,20 @@ bool GetTarnholdTokenTask::run() {
 }
 
 bool GetTipTask::run() {
-    RequestSpec spec;
-    spec.reportFailure = false;
+    RequestOptions options;
+    options.reportFailure = false;
     std::string tip;
     return runRequest(
-        spec, [&](ClientAPIJson& client, const UserInfo&) { return client.requestGetTip(tip); },
+        options, [&](ClientAPIJson& client, const UserInfo&) { return client.requestGetTip(tip); },
         [&] { api->clientState.setTip(tip); });
 }
 
 bool MonitorAllVmStatusTask::run() {
-    RequestSpec spec;
-    spec.notify = false;
+    RequestOptions options;
+    options.notify = false;
     std::vector<DesktopInfo> desktops;
     return runRequest(
-        spec,
+        options,
         [&](ClientAPIJson& client, const UserInfo& user) {
             desktops.clear();
             return client.requestGetDesktops(user.tarnholdUrl, user.tarnholdToken, desktops);

@@ -34,7 +34,7 @@ public:
 protected:
     static constexpr std::int32_t kNoOperation = -1;
 
-    struct RequestSpec {
+    struct RequestOptions {
         int attempts = 1;
         std::int32_t operationState = kNoOperation;  // the machine operation it stands for
         bool reportStatus = false;                   // messages for status -2 and 2
@@ -44,7 +44,7 @@ protected:
     using Request = std::function<bool(ClientAPIJson& client, const UserInfo& user)>;
 
     // The common run: attempts, operation state, reports. onSuccess runs after a success.
-    bool runRequest(const RequestSpec& spec, const Request& request, const std::function<void()>& onSuccess);
+    bool runRequest(const RequestOptions& options, const Request& request, const std::function<void()>& onSuccess);
 
     using MachineRequest = std::function<bool(ClientAPIJson& client, const UserInfo& user, std::int32_t& eta)>;
     // A start, stop or delete: shown as the machine operation state, retried, its status
