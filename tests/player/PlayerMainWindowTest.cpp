@@ -91,18 +91,20 @@ TEST(PlayerMainWindow, ScreensSwitchOnTheRenderThreadAfterADrawnFrame) {
     ASSERT_TRUE(window.create(640, 360, "player", true, true));
     runWithScript(&window, [&] {
         ASSERT_TRUE(waitForScreen(window, kCommandBenchmarkScreen));
-        EXPECT_NE(window.enterThread, std::this_thread::get_id());
-        EXPECT_GT(window.enteredAt[kCommandBenchmarkScreen], window.madeAt[kCommandBenchmarkScreen])
-            << "made by the initial command, entered after a frame was drawn";
+        // Made by the initial command when rendering started, entered after the first frame.
+        onMainLocked(window, [&] {
+            EXPECT_NE(window.enterThread, std::this_thread::get_id());
+            EXPECT_TRUE(window.enteredAfterDraw);
+            EXPECT_GT(window.enteredAt[kCommandBenchmarkScreen], window.madeAt[kCommandBenchmarkScreen]);
+        });
 
         onMainLocked(window, [&] { window.Command(kCommandStreamScreen); });
         ASSERT_TRUE(waitForScreen(window, kCommandStreamScreen));
-        int made = 0, entered = 0;
         onMainLocked(window, [&] {
-            made = window.madeAt[kCommandStreamScreen];
-            entered = window.enteredAt[kCommandStreamScreen];
+            EXPECT_TRUE(window.enteredAfterDraw) << "switched in after a drawn frame, on the render thread";
+            EXPECT_NE(window.enterThread, std::this_thread::get_id());
+            EXPECT_GE(window.enteredAt[kCommandStreamScreen], window.madeAt[kCommandStreamScreen]);
         });
-        EXPECT_GT(entered, made);
 
         // A finished screen with a successor: both after the same frame, the old one first.
         window.trace.take();

@@ -87,7 +87,9 @@ public:
 
     void onAfterDraw() override {
         afterDraws.fetch_add(1);
+        inAfterDraw = true;
         PlayerMainWindow::onAfterDraw();
+        inAfterDraw = false;
     }
 
     // The live screen made by commandId (GUI lock held by the caller), or null.
@@ -101,8 +103,12 @@ public:
     std::map<int, ScreenConfig> configs;
     std::set<RecordingScreen*> live;  // under the GUI lock
     std::atomic<int> afterDraws{0};
+    std::atomic<bool> inAfterDraw{false};
     // afterDraws when each screen was made and entered, by command id.
     std::map<int, int> madeAt, enteredAt;
+    // Whether the last screen entered came in after a drawn frame (inside onAfterDraw), and
+    // on which thread.
+    bool enteredAfterDraw = false;
     std::thread::id enterThread;
 
 protected:
@@ -135,6 +141,7 @@ inline bool RecordingScreen::enter() {
     recorder_->trace.add("enter:" + name_);
     recorder_->enteredAt[commandId()] = recorder_->afterDraws.load();
     recorder_->enterThread = std::this_thread::get_id();
+    recorder_->enteredAfterDraw = recorder_->inAfterDraw.load();
     return !config_.failEnter;
 }
 
