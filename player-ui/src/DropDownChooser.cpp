@@ -8,7 +8,8 @@
 
 namespace {
 
-// No window command: the chooser reads the click latches of its value and arrow.
+// The window command that nobody handles (kCommandNone of the window's command table): the
+// chooser reads the click latches of its value and arrow instead.
 constexpr int kCommandNone = 126;
 
 }  // namespace

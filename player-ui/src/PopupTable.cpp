@@ -8,6 +8,7 @@
 
 namespace {
 
+// The window command that nobody handles (kCommandNone of the window's command table).
 constexpr int kCommandNone = 126;
 constexpr int kValueWidth = 200;
 constexpr int kTextInset = 10;

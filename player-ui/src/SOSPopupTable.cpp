@@ -7,6 +7,7 @@
 
 namespace {
 
+// The window command that nobody handles (kCommandNone of the window's command table).
 constexpr int kCommandNone = 126;
 constexpr int kValueWidth = 270;
 constexpr int kTextInset = 20;

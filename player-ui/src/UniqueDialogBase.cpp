@@ -11,6 +11,7 @@
 
 namespace {
 
+// The window command that nobody handles (kCommandNone of the window's command table).
 constexpr int kCommandNone = 126;
 constexpr int kAlignCentre = 3;
 constexpr int kCaptionMaxWidth = 400;

@@ -9,6 +9,7 @@
 
 namespace {
 
+// The window command that nobody handles (kCommandNone of the window's command table).
 constexpr int kCommandNone = 126;
 constexpr int kOptionSpacing = 20;
 constexpr Rect kNoPicture{-1, -1, -1, -1};

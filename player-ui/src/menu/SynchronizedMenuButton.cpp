@@ -5,6 +5,7 @@
 
 namespace {
 
+// The window command that nobody handles (kCommandNone of the window's command table).
 constexpr int kCommandNone = 126;
 
 }  // namespace
