@@ -91,8 +91,10 @@ void DropDownChooser<ListT>::propagateZOrder() {
 
 template <class ListT>
 void DropDownChooser<ListT>::setVisible(bool show) {
-    valueButton->setText(value);
     gui_->setVisible(this, show);
+    if (!valueButton)
+        return;  // not built yet
+    valueButton->setText(value);
     if (!drawnArrow)
         gui_->setVisible(arrowButton.get(), show);
     gui_->setVisible(valueButton.get(), show);
@@ -103,6 +105,8 @@ void DropDownChooser<ListT>::setVisible(bool show) {
 
 template <class ListT>
 void DropDownChooser<ListT>::addItem(Button* item, bool styled) {
+    if (!list || !item)
+        return;
     list->addItem(item);
     gui_->setVisible(item, false);
     if (styled) {
@@ -116,7 +120,8 @@ void DropDownChooser<ListT>::addItem(Button* item, bool styled) {
 template <class ListT>
 void DropDownChooser<ListT>::setSelectedText(const std::string& text) {
     pendingValue = text;
-    valueButton->setText(text);
+    if (valueButton)
+        valueButton->setText(text);
 }
 
 template <class ListT>
