@@ -30,6 +30,15 @@ template <class ListT>
 DropDownChooser<ListT>::~DropDownChooser() = default;
 
 template <class ListT>
+void DropDownChooser<ListT>::makeValueButton(const char* fontStyle) {
+    valueButton = std::make_shared<Button>(gui_, pendingValue, kCommandNone, gui_->getFont(fontStyle));
+    valueButton->width = valueWidth;
+    valueButton->centerContent = 0;
+    valueButton->contentOffsetX = textInset;
+    valueButton->z = z;
+}
+
+template <class ListT>
 void DropDownChooser<ListT>::makeArrowButton() {
     const Rect none{-1, -1, -1, -1};
     arrowButton = std::make_shared<ImageButton>(gui_, kCommandNone, gui_->getSurface("selectos"), kArrowPicture, none,

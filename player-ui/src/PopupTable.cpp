@@ -8,8 +8,6 @@
 
 namespace {
 
-// The window command that nobody handles (kCommandNone of the window's command table).
-constexpr int kCommandNone = 126;
 constexpr int kValueWidth = 200;
 constexpr int kTextInset = 10;
 
@@ -22,12 +20,8 @@ PopupTable::PopupTable(PlayerGUI* gui, const std::string& text, bool drawnArrow)
 PopupTable::~PopupTable() = default;
 
 void PopupTable::build() {
-    valueButton = std::make_shared<Button>(gui_, pendingValue, kCommandNone, gui_->getFont("selectos-info"));
-    valueButton->width = valueWidth;
-    valueButton->centerContent = 0;
-    valueButton->contentOffsetX = textInset;
+    makeValueButton("selectos-info");
     valueButton->setColor(gui_->getColor("transparent"));
-    valueButton->z = z;
 
     list = std::make_shared<OldList>(gui_);
     list->padding = borderWidth;

@@ -7,8 +7,6 @@
 
 namespace {
 
-// The window command that nobody handles (kCommandNone of the window's command table).
-constexpr int kCommandNone = 126;
 constexpr int kValueWidth = 270;
 constexpr int kTextInset = 20;
 constexpr int kArrowRightInset = 10;
@@ -21,15 +19,11 @@ SOSPopupTable::SOSPopupTable(PlayerGUI* gui, const std::string& text, bool drawn
 SOSPopupTable::~SOSPopupTable() = default;
 
 void SOSPopupTable::buildContent() {
-    valueButton = std::make_shared<Button>(gui_, pendingValue, kCommandNone, gui_->getFont("selectos-caption"));
-    valueButton->width = valueWidth;
+    makeValueButton("selectos-caption");
     valueButton->height = kValueHeight;
-    valueButton->centerContent = 0;
-    valueButton->contentOffsetX = textInset;
     valueButton->setColor(gui_->getColor("white"));
     valueButton->setTextColor(gui_->getColor("so-blue-hover"));
     valueButton->filledLook = 1;
-    valueButton->z = z;
 
     list = std::make_shared<List>(gui_);
     list->padding = borderWidth;

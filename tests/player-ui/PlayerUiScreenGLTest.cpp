@@ -11,10 +11,9 @@
 #include "gui/Static.h"
 #include "gui/Table.h"
 #include "gui/testing/GLTestWindow.h"
+#include "gui/testing/ScreenGround.h"
 #include "player-ui/PopupDialogForm.h"
 #include "player-ui/PopupTable.h"
-#include "player-ui/UniqueDialogBase.h"
-#include "player-ui/UniqueDialogBaseUITask.h"
 #include "player-ui/menu/ImageMenuButton.h"
 #include "player-ui/menu/MenuButton.h"
 #include "player-ui/menu/RightMenuSwitchButton.h"
@@ -23,35 +22,16 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 
 using guitest::GLTestWindow;
 using guitest::RGBA;
 
 namespace {
 
-// A stand-in for the stream: a mid-grey ground under everything.
-class Ground : public Widget {
-public:
-    explicit Ground(PlayerGUI* gui) : Widget(gui) {
-        z = -1000;
-        ignoreMouse = 1;
-    }
-    void draw(AbstractGraphicsContext* context) override {
-        int w = 0, h = 0;
-        gui_->getSize(&w, &h);
-        context->setColor(Color(70, 90, 110, 255));
-        gui_->fillRect(context, 0, 0, w, h);
-    }
-};
+using playeruitest::MinutesDialog;
 
-void frame(GLTestWindow& window, PlayerGUI& gui) {
-    auto* ctx = window.context();
-    gui.tick(0.016f);
-    ctx->beginFrame();
-    gui.render(ctx);
-    ctx->endFrame();
-}
+// A stand-in for the stream under the overlay.
+constexpr Color kStreamGround(70, 90, 110, 255);
 
 struct Screen {
     Screen(int width, int height) : window(width, height, "player-ui"), gui(&handler, window.context()) {
@@ -59,6 +39,7 @@ struct Screen {
         LanguageStore::instance().load("en");
         gui.loadFontStyles(window.context(), "");
     }
+    void frame() { window.renderFrame(gui, 0.016f); }
     void click(int x, int y) {
         gui.onMouseMove(x, y);
         gui.onMouseButton(0, true);
@@ -71,33 +52,12 @@ struct Screen {
 
 int differsFrom(const RGBA& p, const RGBA& q) { return std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b); }
 
-class MinutesDialog : public UniqueDialogBase {
-public:
-    explicit MinutesDialog(PlayerGUI* gui) : UniqueDialogBase(gui, 2) {
-        z = 1000;
-        caption = "Turn the machine off after it has been idle for";
-        value = "60 minutes";
-        build();
-        setYesCommand(37);
-        for (const auto& option : options) {
-            auto item = std::make_shared<Button>(gui, option.second, 0);
-            item->setCommandTask(std::make_shared<UniqueDialogBaseUITask>(this, option.first));
-            item->z = z;
-            chooser->addItem(item.get(), true);
-            items.push_back(std::move(item));
-        }
-    }
-    void onValueChosen(std::int32_t) override {}
-    void valueText(std::string& out, std::int32_t minutes) override { out = options[minutes]; }
-    std::map<int, std::string> options{{-1, "None"}, {5, "5 minutes"}, {30, "30 minutes"}, {60, "60 minutes"}};
-};
-
 }  // namespace
 
 TEST(PopupDialogForm, MessageFormOnScreen) {
     Screen screen(900, 560);
     ASSERT_TRUE(screen.window.ok());
-    Ground ground(&screen.gui);
+    guitest::ScreenGround ground(&screen.gui, kStreamGround);
     DialogDescription d;
     d.caption = "Connection lost";
     d.text = "The connection to your cloud machine was interrupted. The player tries to connect again; "
@@ -111,8 +71,8 @@ TEST(PopupDialogForm, MessageFormOnScreen) {
     back.width = 160;
     d.buttons = {retry, back};
     PopupDialogForm form(&screen.gui, d);
-    frame(screen.window, screen.gui);
-    frame(screen.window, screen.gui);
+    screen.frame();
+    screen.frame();
     const auto pixels = screen.window.readPixels();
     screen.window.saveScreenshot("player-ui-message-form");
 
@@ -131,17 +91,18 @@ TEST(PopupDialogForm, MessageFormOnScreen) {
 TEST(UniqueDialogBase, ChoiceFormWithTheListOpenOnScreen) {
     Screen screen(900, 560);
     ASSERT_TRUE(screen.window.ok());
-    Ground ground(&screen.gui);
-    MinutesDialog dialog(&screen.gui);
+    guitest::ScreenGround ground(&screen.gui, kStreamGround);
+    MinutesDialog dialog(&screen.gui, "Turn the machine off after it has been idle for", "60 minutes",
+                         {{-1, "None"}, {5, "5 minutes"}, {30, "30 minutes"}, {60, "60 minutes"}});
     dialog.setVisible(true);
-    frame(screen.window, screen.gui);
+    screen.frame();
     const Button& value = *dialog.chooser->valueButton;
     screen.click(value.x + 20, value.y + value.height / 2);
-    frame(screen.window, screen.gui);
+    screen.frame();
     // Hover the second item so that the list's marker shows.
     const Button& second = *dialog.items[1];
     screen.gui.onMouseMove(second.x + 20, second.y + second.height / 2);
-    frame(screen.window, screen.gui);
+    screen.frame();
     ASSERT_TRUE(dialog.chooser->list->isVisible());
     const auto pixels = screen.window.readPixels();
     screen.window.saveScreenshot("player-ui-choice-form-open");
@@ -154,7 +115,7 @@ TEST(UniqueDialogBase, ChoiceFormWithTheListOpenOnScreen) {
 
     // Picking an item shows it in the closed chooser.
     screen.click(second.x + 20, second.y + second.height / 2);
-    frame(screen.window, screen.gui);
+    screen.frame();
     EXPECT_FALSE(list.isVisible());
     EXPECT_EQ(value.text(), "5 minutes");
     screen.window.saveScreenshot("player-ui-choice-form-picked");
@@ -164,7 +125,7 @@ TEST(MenuButton, MenuItemFamilyOnScreen) {
     Screen screen(760, 520);
     ASSERT_TRUE(screen.window.ok());
     PlayerGUI& gui = screen.gui;
-    Ground ground(&gui);
+    guitest::ScreenGround ground(&gui, kStreamGround);
     AbstractSurface* images = gui.getSurface("images");
     const Color mainDefault = gui.getColor("player-button-main-default");
     const Color mainHover = gui.getColor("player-button-main-hover");
@@ -236,13 +197,13 @@ TEST(MenuButton, MenuItemFamilyOnScreen) {
     passThrough->y = 15 + 2 * (93 + 5);
     controllers.streamerSets(false);
 
-    frame(screen.window, gui);
+    screen.frame();
     // Hover "Account" and the hot-key switch's picture in turn; keep the hovered look of the
     // account item by drawing once more while the pointer is on it.
     gui.onMouseMove(hotkeys->switchPicture->x + 5, hotkeys->switchPicture->y + 5);
-    frame(screen.window, gui);
+    screen.frame();
     gui.onMouseMove(30, 30);
-    frame(screen.window, gui);
+    screen.frame();
     const auto pixels = screen.window.readPixels();
     screen.window.saveScreenshot("player-ui-menu-buttons");
 

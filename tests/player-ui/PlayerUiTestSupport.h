@@ -6,14 +6,30 @@
 #include "WidgetTestSupport.h"
 
 #include "gui/AbstractGraphicsContext.h"
+#include "gui/Button.h"
+#include "player-ui/PopupTable.h"
+#include "player-ui/UniqueDialogBase.h"
+#include "player-ui/UniqueDialogBaseUITask.h"
 #include "stream/session/ClientDB.h"
 #include "stream/session/VariableBase.h"
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace playeruitest {
+
+// The toolkit's recording bench with whole frames and clicks on a widget's centre.
+struct Bench : guitest::WidgetBench {
+    Bench(int width = 900, int height = 450) : WidgetBench(width, height) {}
+    void frame() {
+        gui->tick(0.016f);
+        render();
+    }
+    void clickOn(const Widget& w) { click(w.x + w.width / 2, w.y + w.height / 2); }
+};
 
 // Every font of the GUI has the given metrics.
 class MetricsTextService : public AbstractTextService {
@@ -121,6 +137,43 @@ private:
 
     std::string name_;
     int cookie_ = 100;
+};
+
+// A choice of minutes, built the way the idle-timeout dialog builds itself: z order 1000,
+// yes sends 37, and one item per option whose task reports the option's minutes as its
+// index. Records the picks.
+class MinutesDialog : public UniqueDialogBase {
+public:
+    static constexpr int kYesCommand = 37;
+
+    MinutesDialog(PlayerGUI* gui, const std::string& captionText, const std::string& firstValue,
+                  std::map<int, std::string> choices)
+        : UniqueDialogBase(gui, 2), options(std::move(choices)) {
+        z = 1000;
+        caption = captionText;
+        value = firstValue;
+        build();
+        setYesCommand(kYesCommand);
+        for (const auto& option : options) {
+            auto item = std::make_shared<Button>(gui, option.second, 0);
+            item->setCommandTask(std::make_shared<UniqueDialogBaseUITask>(this, option.first));
+            item->z = z;
+            chooser->addItem(item.get(), true);
+            items.push_back(std::move(item));
+        }
+    }
+    void onValueChosen(std::int32_t minutes) override { chosen.push_back(minutes); }
+    void valueText(std::string& out, std::int32_t minutes) override {
+        auto it = options.find(minutes);
+        out = it == options.end() ? std::string() : it->second;
+    }
+    Button& itemOf(int minutes) {
+        const auto position = std::distance(options.begin(), options.find(minutes));
+        return *items.at(std::size_t(position));
+    }
+
+    std::map<int, std::string> options;
+    std::vector<int> chosen;
 };
 
 }  // namespace playeruitest

@@ -171,16 +171,23 @@ public:
     int moves = 0;
 };
 
+// A bare form over a 200 x 80 content table at (100, 50).
+struct BareForm {
+    BareForm() : content(bench.gui.get(), 1, 1), form(bench.gui.get(), &content) {
+        content.x = 100;
+        content.y = 50;
+        content.width = 200;
+        content.height = 80;
+    }
+    WidgetBench bench;
+    Table content;
+    CountingForm form;
+};
+
 }  // namespace
 
 TEST(PopupDialogFormBase, HitsItsContentWithRightAndBottomEdgesExcluded) {
-    WidgetBench bench;
-    Table content(bench.gui.get(), 1, 1);
-    content.x = 100;
-    content.y = 50;
-    content.width = 200;
-    content.height = 80;
-    CountingForm form(bench.gui.get(), &content);
+    BareForm bare;
     struct Case {
         int x, y;
         bool hit;
@@ -188,7 +195,7 @@ TEST(PopupDialogFormBase, HitsItsContentWithRightAndBottomEdgesExcluded) {
     const Case cases[] = {{100, 50, true}, {299, 129, true}, {300, 100, false}, {200, 130, false},
                           {99, 100, false}, {150, 49, false}};
     for (const Case& c : cases)
-        EXPECT_EQ(form.hitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
+        EXPECT_EQ(bare.form.hitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
 }
 
 TEST(PopupDialogFormBase, DragMovesTheFormWhichKeepsItsPlaceUntilRebuilt) {
@@ -234,13 +241,8 @@ TEST(PopupDialogFormBase, DragMovesTheFormWhichKeepsItsPlaceUntilRebuilt) {
 }
 
 TEST(PopupDialogFormBase, EveryDragStepIsReported) {
-    WidgetBench bench;
-    Table content(bench.gui.get(), 1, 1);
-    content.x = 100;
-    content.y = 50;
-    content.width = 200;
-    content.height = 80;
-    CountingForm form(bench.gui.get(), &content);
+    BareForm bare;
+    WidgetBench& bench = bare.bench;
     bench.render();
     bench.move(150, 60);
     bench.press();
@@ -248,9 +250,9 @@ TEST(PopupDialogFormBase, EveryDragStepIsReported) {
     bench.move(130, 40);
     bench.release();
     bench.move(300, 300);  // not captured any more: no step
-    EXPECT_EQ(form.moves, 2);
-    EXPECT_EQ(content.x, 80);
-    EXPECT_EQ(content.y, 30);
+    EXPECT_EQ(bare.form.moves, 2);
+    EXPECT_EQ(bare.content.x, 80);
+    EXPECT_EQ(bare.content.y, 30);
 }
 
 namespace {

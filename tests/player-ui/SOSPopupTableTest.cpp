@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using guitest::WidgetBench;
+using playeruitest::Bench;
 
 namespace {
 
@@ -21,7 +21,7 @@ struct Picks : IIndexSelectable {
 };
 
 struct Chooser {
-    explicit Chooser(WidgetBench& bench) : chooser(bench.gui.get(), "Choose a data centre", false) {
+    explicit Chooser(Bench& bench) : chooser(bench.gui.get(), "Choose a data centre", false) {
         chooser.x = 40;
         chooser.y = 30;
         chooser.buildContent();
@@ -53,7 +53,7 @@ struct Chooser {
 }  // namespace
 
 TEST(SOSPopupTable, FlatValueWithTheArrowInsideAndTheOwnersColours) {
-    WidgetBench bench;
+    Bench bench;
     Chooser c(bench);
     bench.render();
     SOSPopupTable& s = c.chooser;
@@ -84,17 +84,13 @@ TEST(SOSPopupTable, FlatValueWithTheArrowInsideAndTheOwnersColours) {
 }
 
 TEST(SOSPopupTable, OpensFourRowsScrollsByHalfTheWheelAndReportsThePick) {
-    WidgetBench bench;
+    Bench bench;
     Chooser c(bench);
     SOSPopupTable& s = c.chooser;
-    auto frame = [&] {
-        bench.gui->tick(0.016f);
-        bench.render();
-    };
-    frame();
+    bench.frame();
     EXPECT_FALSE(s.isListVisible());
     bench.click(s.valueButton->x + 5, s.valueButton->y + 5);
-    frame();
+    bench.frame();
     ASSERT_TRUE(s.isListVisible());
     EXPECT_EQ(c.visibleItems(), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(s.list->y, 30 + 55);
@@ -112,7 +108,7 @@ TEST(SOSPopupTable, OpensFourRowsScrollsByHalfTheWheelAndReportsThePick) {
     };
     for (const Step& step : steps) {
         s.scrollList(step.wheel);
-        frame();
+        bench.frame();
         EXPECT_EQ(c.visibleItems(), step.visible) << step.wheel;
     }
 
@@ -121,11 +117,11 @@ TEST(SOSPopupTable, OpensFourRowsScrollsByHalfTheWheelAndReportsThePick) {
     // The owner closes the list and shows the pick.
     s.hideList();
     s.setSelectedText("Centre 2");
-    frame();
+    bench.frame();
     EXPECT_FALSE(s.isListVisible());
     EXPECT_EQ(c.visibleItems(), std::vector<int>{});
     EXPECT_EQ(s.valueButton->text(), "Centre 2");
     bench.click(s.arrowButton->x + 2, s.arrowButton->y + 2);
-    frame();
+    bench.frame();
     EXPECT_TRUE(s.isListVisible());
 }

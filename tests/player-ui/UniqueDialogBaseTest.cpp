@@ -18,12 +18,12 @@
 
 #include <map>
 
-using guitest::WidgetBench;
+using playeruitest::MinutesDialog;
 
 namespace {
 
 using Commands = std::vector<int>;
-constexpr int kYesCommand = 37;
+constexpr int kYesCommand = MinutesDialog::kYesCommand;
 constexpr int kCommandNone = 126;
 
 // What reached the window apart from the no-op 126 of the chooser's value and arrow and of
@@ -36,58 +36,28 @@ Commands acted(const Commands& all) {
     return out;
 }
 
-// A choice of minutes, built the way the idle-timeout dialog builds itself; item indices
-// are the minutes.
-class MinutesDialog : public UniqueDialogBase {
-public:
-    explicit MinutesDialog(PlayerGUI* gui) : UniqueDialogBase(gui, 2) {
-        z = 1000;
-        caption = "How long may an idle machine keep running?";
-        value = "Idle timeout";
-        build();
-        setYesCommand(kYesCommand);
-        for (const auto& option : options) {
-            auto item = std::make_shared<Button>(gui, option.second, 0);
-            item->setCommandTask(std::make_shared<UniqueDialogBaseUITask>(this, option.first));
-            item->z = z;
-            chooser->addItem(item.get(), true);
-            items.push_back(std::move(item));
-        }
-    }
-    void onValueChosen(std::int32_t minutes) override { chosen.push_back(minutes); }
-    void valueText(std::string& out, std::int32_t minutes) override {
-        auto it = options.find(minutes);
-        out = it == options.end() ? std::string() : it->second;
-    }
-
-    std::map<int, std::string> options{{-1, "None"}, {5, "5 minutes"}, {10, "10 minutes"}};
-    std::vector<int> chosen;
+struct Bench : playeruitest::Bench {
+    Bench() : playeruitest::Bench(1280, 720) {}
 };
 
-struct Bench : WidgetBench {
-    Bench() : WidgetBench(1280, 720) {}
-    void frame() {
-        gui->tick(0.016f);
-        render();
+// The idle-timeout dialog's way: the minutes are the items' indices.
+struct OpenDialog {
+    OpenDialog()
+        : dialog(bench.gui.get(), "How long may an idle machine keep running?", "Idle timeout",
+                 {{-1, "None"}, {5, "5 minutes"}, {10, "10 minutes"}}) {
+        dialog.setVisible(true);
+        bench.frame();
     }
-    void clickOn(const Widget& w) { click(w.x + w.width / 2, w.y + w.height / 2); }
+    Bench bench;
+    MinutesDialog dialog;
 };
-
-Button& itemOf(MinutesDialog& dialog, int minutes) {
-    int i = 0;
-    for (const auto& option : dialog.options) {
-        if (option.first == minutes)
-            return *dialog.items[std::size_t(i)];
-        ++i;
-    }
-    throw "no such item";
-}
 
 }  // namespace
 
 TEST(UniqueDialogBase, StartsHiddenAndEveryOpeningIsCentred) {
     Bench bench;
-    MinutesDialog dialog(bench.gui.get());
+    MinutesDialog dialog(bench.gui.get(), "How long may an idle machine keep running?", "Idle timeout",
+                         {{-1, "None"}, {5, "5 minutes"}, {10, "10 minutes"}});
     const Widget* parts[] = {&dialog, dialog.chooser.get(), dialog.captionLabel.get(), dialog.buttonRow.get(),
                              dialog.yesButton.get(), dialog.noButton.get(), dialog.chooser->valueButton.get(),
                              dialog.chooser->list.get(), dialog.items[0].get()};
@@ -125,10 +95,9 @@ TEST(UniqueDialogBase, StartsHiddenAndEveryOpeningIsCentred) {
 }
 
 TEST(UniqueDialogBase, YesClosesOnlyAfterAPickAndNoAlwaysCloses) {
-    Bench bench;
-    MinutesDialog dialog(bench.gui.get());
-    dialog.setVisible(true);
-    bench.frame();
+    OpenDialog opened;
+    Bench& bench = opened.bench;
+    MinutesDialog& dialog = opened.dialog;
 
     // Yes before a pick: its command goes out, the form stays, and the click is used up.
     bench.clickOn(*dialog.yesButton);
@@ -150,7 +119,7 @@ TEST(UniqueDialogBase, YesClosesOnlyAfterAPickAndNoAlwaysCloses) {
     bench.frame();
     bench.clickOn(*dialog.chooser->valueButton);
     bench.frame();
-    bench.clickOn(itemOf(dialog, 5));
+    bench.clickOn(dialog.itemOf(5));
     bench.frame();
     bench.clickOn(*dialog.yesButton);
     EXPECT_EQ(acted(bench.handler.commands), (Commands{kYesCommand, kYesCommand}));
@@ -160,16 +129,15 @@ TEST(UniqueDialogBase, YesClosesOnlyAfterAPickAndNoAlwaysCloses) {
 }
 
 TEST(UniqueDialogBase, APickShowsTheItemUntilTheFormOpensAgain) {
-    Bench bench;
-    MinutesDialog dialog(bench.gui.get());
-    dialog.setVisible(true);
-    bench.frame();
+    OpenDialog opened;
+    Bench& bench = opened.bench;
+    MinutesDialog& dialog = opened.dialog;
     PopupTable& chooser = *dialog.chooser;
 
     bench.clickOn(*chooser.valueButton);
     bench.frame();
     ASSERT_TRUE(chooser.list->isVisible());
-    bench.clickOn(itemOf(dialog, 10));
+    bench.clickOn(dialog.itemOf(10));
     EXPECT_EQ(dialog.chosen, (std::vector<int>{10}));
     EXPECT_TRUE(dialog.valueChosen);
     EXPECT_FALSE(chooser.list->isVisible());
@@ -192,10 +160,9 @@ TEST(UniqueDialogBase, APickShowsTheItemUntilTheFormOpensAgain) {
 }
 
 TEST(PopupTable, BuildsAFramedValueWithTheArrowAndTheListBelow) {
-    Bench bench;
-    MinutesDialog dialog(bench.gui.get());
-    dialog.setVisible(true);
-    bench.frame();
+    OpenDialog opened;
+    Bench& bench = opened.bench;
+    MinutesDialog& dialog = opened.dialog;
     PopupTable& c = *dialog.chooser;
     const Button& value = *c.valueButton;
     const ImageButton& arrow = *c.arrowButton;
@@ -237,12 +204,12 @@ TEST(PopupTable, BuildsAFramedValueWithTheArrowAndTheListBelow) {
 }
 
 TEST(PopupTable, ValueAndArrowToggleTheListAndAPressOnNothingClosesIt) {
-    Bench bench;
-    MinutesDialog dialog(bench.gui.get());
+    OpenDialog opened;
+    Bench& bench = opened.bench;
+    MinutesDialog& dialog = opened.dialog;
     Button elsewhere(bench.gui.get(), "Elsewhere", 0);
     elsewhere.x = 10;
     elsewhere.y = 600;
-    dialog.setVisible(true);
     bench.frame();
     PopupTable& c = *dialog.chooser;
     auto open = [&] { return c.list->isVisible() && dialog.items[2]->isVisible(); };

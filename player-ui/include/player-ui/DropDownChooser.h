@@ -58,7 +58,10 @@ protected:
                     std::int32_t textInset, bool insetStyledItems);
     ~DropDownChooser() override;
 
-    // The arrow every chooser uses, at this chooser's z order.
+    // The value button showing pendingValue in the font style, valueWidth wide, its text
+    // left-aligned at the text inset; and the arrow every chooser uses. Both at this
+    // chooser's z order.
+    void makeValueButton(const char* fontStyle);
     void makeArrowButton();
     // Centres the arrow vertically on the value button, at x.
     void placeArrow(int arrowX);

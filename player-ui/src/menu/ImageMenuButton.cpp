@@ -3,6 +3,7 @@
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/ImageButton.h"
 #include "gui/PlayerGUI.h"
+#include "player-ui/menu/MenuButton.h"
 
 #include <algorithm>
 
@@ -41,10 +42,7 @@ void ImageMenuButton::draw(AbstractGraphicsContext* context) {
         ++bar.x;
         ++bar.y;
     }
-    context->setColor((lit ? hoverColour : defaultColour).value());
-    gui_->fillRect(context, bar.x, bar.y, bar.width, bar.height);
-    context->setColor(borderColour_.value());
-    gui_->drawBorder(context, bar.x, bar.y, bar.width, bar.height, 1, 0);
+    MenuButton::drawBar(gui_, context, bar, lit ? hoverColour : defaultColour, borderColour_, true);
 }
 
 void ImageMenuButton::onVisibilityChanged() { gui_->setVisible(picture.get(), visible != 0); }

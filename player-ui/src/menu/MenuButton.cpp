@@ -90,11 +90,16 @@ void MenuButton::draw(AbstractGraphicsContext* context) {
         ++bar.x;
         ++bar.y;
     }
-    context->setColor(colour.value());
-    gui_->fillRect(context, bar.x, bar.y, bar.width, bar.height);
-    if (border) {
-        context->setColor(borderColour_.value());
-        gui_->drawBorder(context, bar.x, bar.y, bar.width, bar.height, 1, 0);
+    drawBar(gui_, context, bar, colour, borderColour_, border);
+}
+
+void MenuButton::drawBar(PlayerGUI* gui, AbstractGraphicsContext* context, const Rect& bar, Color fill,
+                         Color borderColour, bool withBorder) {
+    context->setColor(fill.value());
+    gui->fillRect(context, bar.x, bar.y, bar.width, bar.height);
+    if (withBorder) {
+        context->setColor(borderColour.value());
+        gui->drawBorder(context, bar.x, bar.y, bar.width, bar.height, 1, 0);
     }
 }
 

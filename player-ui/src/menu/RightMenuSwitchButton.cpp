@@ -107,11 +107,8 @@ bool RightMenuSwitchButton::tick(double) {
 void RightMenuSwitchButton::draw(AbstractGraphicsContext* context) {
     const Rect top = getCellRect(0, 0);
     const Rect bottom = getCellRect(0, 1);
-    const int h = bottom.y + bottom.height - top.y;
-    context->setColor((hovered || wasDown ? hoverColour : defaultColour).value());
-    gui_->fillRect(context, top.x, top.y, top.width, h);
-    context->setColor(borderColour_.value());
-    gui_->drawBorder(context, top.x, top.y, top.width, h, 1, 0);
+    const Rect bar{top.x, top.y, top.width, bottom.y + bottom.height - top.y};
+    MenuButton::drawBar(gui_, context, bar, hovered || wasDown ? hoverColour : defaultColour, borderColour_, true);
 }
 
 void RightMenuSwitchButton::propagateZOrder() {

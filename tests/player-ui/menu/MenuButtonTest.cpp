@@ -28,7 +28,7 @@ constexpr Color kHover(20, 20, 20, 255);
 constexpr Color kActiveDefault(30, 30, 30, 255);
 constexpr Color kActiveHover(40, 40, 40, 255);
 
-struct Bench : WidgetBench {
+struct Bench : playeruitest::Bench {
     std::shared_ptr<MenuButton> item(const std::string& text, int command, Rect picture = Rect{52, 416, 32, 32},
                                      int labelWidth = 110) {
         auto b = std::make_shared<MenuButton>(gui.get(), text, command, gui->getSurface("images"), picture, kDefault,
@@ -37,11 +37,6 @@ struct Bench : WidgetBench {
         b->y = 100;
         return b;
     }
-    void frame() {
-        gui->tick(0.016f);
-        render();
-    }
-    void clickOn(const Widget& w) { click(w.x + w.width / 2, w.y + w.height / 2); }
 };
 
 }  // namespace

@@ -14,7 +14,6 @@
 
 #include <functional>
 
-using guitest::WidgetBench;
 using playeruitest::drawnBy;
 using playeruitest::quadAt;
 
@@ -25,12 +24,7 @@ constexpr int kTo1080 = 28;
 constexpr int kTo720 = 29;
 constexpr int kCommandNone = 126;
 
-struct Bench : WidgetBench {
-    void frame() {
-        gui->tick(0.016f);
-        render();
-    }
-};
+using playeruitest::Bench;
 
 std::shared_ptr<RightMenuSwitchButton> resolutionSwitch(Bench& bench) {
     auto s = std::make_shared<RightMenuSwitchButton>(bench.gui.get(), "Resolution", "720p", "1080p", kTo1080, kTo720,

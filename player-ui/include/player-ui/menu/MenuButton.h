@@ -55,6 +55,11 @@ public:
     void setFixedHeight(std::int32_t height);
     void setCentreIcon(bool centre);
 
+    // The bar of a menu item: the rectangle filled with the fill colour, with a 1-unit
+    // border in the border colour when withBorder.
+    static void drawBar(PlayerGUI* gui, AbstractGraphicsContext* context, const Rect& bar, Color fill,
+                        Color borderColour, bool withBorder);
+
     std::shared_ptr<ImageButton> icon;
     std::shared_ptr<Static> label;
     std::int32_t command;
