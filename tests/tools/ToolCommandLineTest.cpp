@@ -184,13 +184,19 @@ TEST(ToolCommandLine, TheProbePlaysWhatTheRtspServerServes) {
     EXPECT_EQ(o.out.find("decoded=0", total), std::string::npos) << o.out;
 }
 
-// The example request in the stand-in service's help, run as written against a running
-// service, signs the user in.
+// The example request in the stand-in service's help (and the README), run as written
+// against a running service, signs the user in.
 TEST(ToolCommandLine, TheStandInServicesExampleRequestSignsIn) {
     const Outcome help = runTool("nimbrosta-stub-service", {"--help"});
     const auto at = help.out.find("curl ");
     ASSERT_NE(at, std::string::npos) << help.out;
     std::string example = help.out.substr(at, help.out.find('\n', at) - at);
+    // The README shows the same request, for the folder its own example uses.
+    std::string inReadme = example;
+    inReadme.replace(inReadme.find("<cert-dir>"), 10, "/tmp/nimbrosta-ca");
+    EXPECT_NE(testsupport::readFile(std::string(NIMBROSTA_SOURCE_DIR) + "/README.md").find("    " + inReadme + "\n"),
+              std::string::npos)
+        << inReadme;
 
     testsupport::TempDir certs;
     PeerProcess service({"/usr/bin/python3", kBin + "/nimbrosta-stub-service", "--cert-dir", certs.path()});

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
                        "(port chosen by the system), authorizes any token, defines a few video\n"
                        "variables, announces the stream on request with the given RTSP address and\n"
                        "credentials, answers pings and prints one line per request it receives:\n"
-                       "\"[<connection>] seq <n> len <bytes> type <request type>\". Runs until\n"
+                       "\"[<connection>] seq <n> len <bytes> type <number> <name>\". Runs until\n"
                        "interrupted.");
     cl.options().add_options()
         ("url", po::value<std::string>()->default_value(":8554/stream"),
@@ -66,8 +66,10 @@ int main(int argc, char** argv) {
         const auto frames = stub.frames();
         for (; printed < frames.size(); ++printed) {
             const auto& f = frames[printed];
-            std::printf("[%d] seq %u len %u type %d%s\n", f.connection, unsigned(f.sequence),
-                        unsigned(f.length), f.type(), f.parsed ? "" : " (unparsable)");
+            const std::string name = f.parsed ? InputClient::Request::RequestType_Name(f.request.type()) : "";
+            std::printf("[%d] seq %u len %u type %d%s%s%s\n", f.connection, unsigned(f.sequence),
+                        unsigned(f.length), f.type(), name.empty() ? "" : " ", name.c_str(),
+                        f.parsed ? "" : " (unparsable)");
         }
         std::fflush(stdout);
     }
