@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../stream/StreamTestSupport.h"
+#include "ProgramRun.h"
 #include "TestSupport.h"
-#include "platform/Process.h"
 #include "stream/session/SimpleInputInterface.h"
 // Last: Xlib's macros (Status, None) clash with the protocol headers above.
 #include "../shell/X11TestSupport.h"
@@ -26,8 +26,7 @@ struct DemoSetup {
     testsupport::TempDir dir;
     std::string build = dir.file("build");
     std::string cmakeLog = dir.file("cmake.log");
-    std::string outFile = dir.file("out"), errFile = dir.file("err");
-    platform::ProcessHandle process;
+    testsupport::ProgramRun demo;
 
     DemoSetup() {
         fs::create_directories(dir.file("fake-bin"));
@@ -40,28 +39,17 @@ struct DemoSetup {
         fs::copy(NIMBROSTA_LIB_DIR, build + "/bin/lib", fs::copy_options::recursive);
         fs::remove(build + "/bin/lib/config.ini");
     }
-    ~DemoSetup() {
-        if (process.pid > 0 && !process.exited) {
-            platform::terminateProcess(process);
-            platform::waitForExit(process, 5000);
-        }
-        platform::releaseProcess(process);
-    }
 
     bool start(const std::vector<std::string>& args) {
-        std::vector<std::string> shArgs = {
-            "-c", "PATH='" + dir.file("fake-bin") + "':\"$PATH\" BUILD_DIR='" + build + "' exec bash '" +
-                      NIMBROSTA_SOURCE_DIR + "/scripts/demo.sh' \"$@\" > '" + outFile + "' 2> '" + errFile + "'",
-            "demo"};
-        shArgs.insert(shArgs.end(), args.begin(), args.end());
-        return platform::spawnProcess("/bin/sh", shArgs, process) == 0;
+        std::vector<std::string> scriptArgs = {std::string(NIMBROSTA_SOURCE_DIR) + "/scripts/demo.sh"};
+        scriptArgs.insert(scriptArgs.end(), args.begin(), args.end());
+        const char* path = std::getenv("PATH");
+        return demo.start("/bin/bash", scriptArgs,
+                          {"PATH=" + dir.file("fake-bin") + ":" + (path ? path : ""), "BUILD_DIR=" + build});
     }
-    int wait(int timeoutMs = 30000) {
-        if (!platform::waitForExit(process, timeoutMs)) return -1;
-        return process.exitStatus;
-    }
-    std::string out() const { return testsupport::readFile(outFile); }
-    std::string err() const { return testsupport::readFile(errFile); }
+    int wait(int timeoutMs = 30000) { return demo.wait(timeoutMs); }
+    std::string out() const { return demo.out(); }
+    std::string err() const { return demo.err(); }
     std::string cmakeCalls() const { return fs::exists(cmakeLog) ? testsupport::readFile(cmakeLog) : ""; }
 };
 

@@ -4,17 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "../rtspclient/PeerProcess.h"
+#include "ProgramRun.h"
 #include "TestSupport.h"
 
 namespace {
@@ -22,42 +16,18 @@ namespace {
 const std::string kBin = NIMBROSTA_BIN_DIR;
 
 struct Outcome {
-    int status = -1;  // exit status; -1 when it did not end within 10 s (it was killed)
+    int status = -1;  // exit status; -1 when it did not end within 10 s
     std::string out, err;
 };
 
-// Runs a program of build/bin with args, its standard output and error in files.
+// Runs a program of build/bin with args to its end.
 Outcome runTool(const std::string& program, const std::vector<std::string>& args) {
-    testsupport::TempDir dir;
-    const std::string outFile = dir.file("out"), errFile = dir.file("err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const std::string path = kBin + "/" + program;
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
+    testsupport::ProgramRun run;
     Outcome o;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return o;
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            status = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (status != -1 && WIFEXITED(status)) o.status = WEXITSTATUS(status);
-    o.out = testsupport::readFile(outFile);
-    o.err = testsupport::readFile(errFile);
+    if (!run.start(kBin + "/" + program, args)) return o;
+    o.status = run.wait(10000);
+    o.out = run.out();
+    o.err = run.err();
     return o;
 }
 
