@@ -62,9 +62,8 @@ int main(int argc, char** argv) {
     cl.positional("seconds", 1);
     if (const int status = cl.parse(argc, argv); status >= 0) return status;
     if (!cl.has("url") || !cl.has("seconds")) return cl.fail("an address and a duration are needed");
+    if (!cl.inRange("seconds", 0.0, 1e6)) return 2;
     const double seconds = cl.values()["seconds"].as<double>();
-    if (!(seconds >= 0 && seconds <= 1e6))
-        return cl.badValue("seconds", std::to_string(seconds), "from 0 to 1000000");
     const std::string url = cl.values()["url"].as<std::string>();
     Owner owner;
     void* h = VideoRTSPClient::createNew(&owner, url.c_str(), "", "", "rtspclient-count", cl.has("tcp"));

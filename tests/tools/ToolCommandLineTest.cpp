@@ -101,7 +101,8 @@ TEST(ToolCommandLine, ABadCommandLineIsOneErrorLineAndStatusTwo) {
         {"nimbrosta-rtsp-probe", {"--seconds", "soon", "rtsp://127.0.0.1:1/x"},
          "nimbrosta-rtsp-probe: the argument ('soon') for option '--seconds' is invalid (see --help)\n"},
         {"nimbrosta-rtsp-probe", {"--seconds=-1", "rtsp://127.0.0.1:1/x"},
-         "nimbrosta-rtsp-probe: the argument ('-1') for option '--seconds' is invalid: 0 or more (see --help)\n"},
+         "nimbrosta-rtsp-probe: the argument ('-1') for option '--seconds' is invalid: from 0 to 1000000000 (see "
+         "--help)\n"},
         {"nimbrosta-stub-service", {"--eta", "soon", "--cert-dir", certs.path()},
          "nimbrosta-stub-service: argument --eta: invalid float value: 'soon' (see --help)\n"},
         {"nimbrosta-fuzz-frame-reader", {"-seconds=soon"},

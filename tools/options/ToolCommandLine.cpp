@@ -1,6 +1,7 @@
 #include "ToolCommandLine.h"
 
 #include <iostream>
+#include <sstream>
 
 namespace po = boost::program_options;
 
@@ -38,5 +39,18 @@ bool ToolCommandLine::inRange(const char* option, int low, int high) const {
     const int n = values_[option].as<int>();
     if (n >= low && n <= high) return true;
     badValue(option, std::to_string(n), "from " + std::to_string(low) + " to " + std::to_string(high));
+    return false;
+}
+
+bool ToolCommandLine::inRange(const char* option, double low, double high) const {
+    if (!has(option)) return true;
+    const double n = values_[option].as<double>();
+    if (n >= low && n <= high) return true;  // false for NaN too
+    std::ostringstream value, lowText, highText;
+    for (std::ostringstream* o : {&value, &lowText, &highText}) o->precision(10);
+    value << n;
+    lowText << low;
+    highText << high;
+    badValue(option, value.str(), "from " + lowText.str() + " to " + highText.str());
     return false;
 }

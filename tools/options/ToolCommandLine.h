@@ -31,9 +31,10 @@ public:
     // The error line for a value that is not one the option accepts; expected says what is.
     int badValue(const char* option, const std::string& value, const std::string& expected) const;
 
-    // Checks that an int option's value lies in [low, high]. False after the error line
-    // was printed.
+    // Checks that an int or a double option's value lies in [low, high]. False after the
+    // error line was printed.
     bool inRange(const char* option, int low, int high) const;
+    bool inRange(const char* option, double low, double high) const;
 
     const std::string& program() const { return program_; }
 

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -191,12 +190,8 @@ int main(int argc, char** argv) {
     gVerbose = cl.has("verbose");
     const std::string user = cl.values()["user"].as<std::string>();
     const std::string password = cl.values()["password"].as<std::string>();
+    if (!cl.inRange("seconds", 0.0, 1e9)) return 2;
     const double seconds = cl.values()["seconds"].as<double>();
-    if (!(seconds >= 0)) {
-        std::ostringstream text;
-        text << seconds;
-        return cl.badValue("seconds", text.str(), "0 or more");
-    }
     if (!cl.has("url")) return cl.fail("the stream's address is missing");
     const std::string url = cl.values()["url"].as<std::string>();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
