@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs the client's main job against the local stand-ins. Installs what is missing with
-# apt-get, then builds only what the demo runs: the client and, for the player, the
-# stand-in streamer.
+# apt-get, then builds only what the demo runs: the client and the stand-in it talks to.
 #
 #   bash scripts/demo.sh            the player, connected straight to the stand-in streamer,
 #                                   whose request lines appear in the terminal
-#   bash scripts/demo.sh updater    the updater window (the client started with no arguments)
+#   bash scripts/demo.sh updater    the updater (the client started with no arguments) against
+#                                   the stand-in service; it ends by starting the launcher
 #   bash scripts/demo.sh launcher   the launcher window
 #   bash scripts/demo.sh -- ARGS    the client with ARGS as they stand
 #
@@ -24,16 +24,47 @@ esac
 
 build=${BUILD_DIR:-build}
 targets="NimbrostaClient"
-if [ "$mode" = player ]; then targets="$targets nimbrosta-stub-streamer"; fi
+case "$mode" in
+  player) targets="$targets nimbrosta-stub-streamer" ;;
+  updater) targets="$targets nimbrosta-stub-service" ;;
+esac
 echo "Building $targets in $build/."
 echo "A first build takes a few minutes (about two on four idle cores); later runs rebuild only what changed."
 BUILD_DIR="$build" BUILD_TARGETS="$targets" bash scripts/build.sh
 client=$build/bin/NimbrostaClient
 case "$mode" in
-  updater) exec "$client" ;;
   launcher) exec "$client" --launcher ;;
   --) exec "$client" "$@" ;;
 esac
+
+# Prints the first line of the log that the sed expression prints, waiting up to 15 s for it.
+first_match() {
+  local found=""
+  for _ in $(seq 150); do
+    found=$(sed -n "$2" "$1" | head -n1)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  printf '%s' "$found"
+}
+
+if [ "$mode" = updater ]; then
+  # The stand-in service lists itself as the update server and no file to update.
+  certs=$(mktemp -d)
+  log=$(mktemp)
+  "$build/bin/nimbrosta-stub-service" --cert-dir "$certs" > "$log" 2>&1 &
+  service=$!
+  trap 'kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; rm -rf "$log" "$certs"' EXIT
+  url=$(first_match "$log" 's/^READY .*url=\([^ ]*\).*/\1/p')
+  if [ -z "$url" ]; then
+    echo "the stand-in service did not start:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+  echo "stand-in service on $url"
+  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$certs/ca.pem" "$client" || true
+  exit 0
+fi
 
 # The stand-in streamer prints its port on its first line, then one line per request.
 log=$(mktemp)
@@ -42,12 +73,7 @@ streamer=$!
 shown=""
 trap 'kill "$streamer" 2>/dev/null || true; wait "$streamer" 2>/dev/null || true
       if [ -n "$shown" ]; then wait "$shown" 2>/dev/null || true; fi; rm -f "$log"' EXIT
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log" | head -n1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
+port=$(first_match "$log" 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p')
 if [ -z "$port" ]; then
   echo "the stand-in streamer did not start:" >&2
   cat "$log" >&2

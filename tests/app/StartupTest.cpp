@@ -12,7 +12,6 @@
 #include "core/ConfigStore.h"
 #include "core/Folders.h"
 #include "core/LanguageStore.h"
-#include "standins/UpdaterWindow.h"
 
 using clienttest::inChild;
 using testsupport::readFile;
@@ -150,7 +149,7 @@ TEST(parseCommandLine, FirewallAddsTheExecutableOnceAndOpensNoWindow) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
     }
-    EXPECT_EQ(readFile(list), "Nimbrosta Client=" + getModuleFilePath() + "\n");
+    EXPECT_EQ(readFile(list), "1\tNimbrosta Client\t" + getModuleFilePath() + "\n");
 }
 
 TEST(applyRealtimePriority, UsesTheBackendOnlyWhenSetAndReportsTotalFailure) {
@@ -231,4 +230,18 @@ TEST(NimbrostaClient, HelpAndVersionAnswerWithoutADisplay) {
     EXPECT_EQ(app.run({"--version", "stray"}), 1);
     EXPECT_EQ(app.err(), "X11: The DISPLAY environment variable is missing\n");
     EXPECT_EQ(app.out().find("Version is"), std::string::npos) << app.out();
+}
+
+TEST(NimbrostaClient, WithoutADisplayTheElevatedFirewallChildStillAddsTheRule) {
+    // pkexec starts the child with a reset environment: no display.
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
+    testsupport::ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    testsupport::TempDir home;
+    testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
+    clienttest::Installation app;
+    EXPECT_EQ(app.run({"--firewall"}), 0);
+    EXPECT_EQ(readFile(home.file("Nimbrosta/firewall_authorized_apps.txt")), "1\tNimbrosta Client\t" + app.exe + "\n");
+    // Any other command line still ends with code one without a display (--help and
+    // --version excepted).
+    EXPECT_EQ(app.run({"--firewall", "--launcher"}), 1);
 }
