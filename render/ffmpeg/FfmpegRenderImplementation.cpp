@@ -50,6 +50,7 @@ bool FfmpegRenderImplementation::initialize() {
     }
     VideoPictureDecoder::Settings settings;
     settings.sliceThreadsAlways = true;
+    settings.exactTextures = true;
     auto decoder = std::make_unique<VideoPictureDecoder>(settings);
     if (!decoder->open()) {
         NIMBROSTA_LOG(50, "FfmpegRenderImplementation::initialize") << "the H.264 decoder does not open";

@@ -65,8 +65,10 @@ public:
         int left = 0, top = 0, right = 0, bottom = 0;  // image pixels, right and bottom exclusive
     };
 
-    // Records the shader mode and the driver's capabilities; logs them.
-    explicit DecodedImage(int shaderMode);
+    // Records the shader mode and the driver's capabilities; logs them. exactStorage: plane
+    // textures as large as the planes (where the driver allows any size) rather than as wide
+    // as the decoder's lines, so that filtering at the right edge reads no padding.
+    explicit DecodedImage(int shaderMode, bool exactStorage = false);
     ~DecodedImage();
 
     DecodedImage(const DecodedImage&) = delete;
@@ -104,6 +106,7 @@ private:
     void uploadPlane(PlaneTexture* texture, int plane, const std::uint8_t* pixels, int lineSize, int left, int top);
 
     int shaderMode_;
+    bool exactStorage_;
     VideoCapabilities caps_;
     int width_ = 0;
     int height_ = 0;

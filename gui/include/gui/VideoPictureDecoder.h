@@ -29,6 +29,9 @@ public:
         // keep up with its frame rate. Otherwise the codec gets one thread while the GPU
         // converts colours, and every core only when the CPU converts too.
         bool sliceThreadsAlways = false;
+        // Textures exactly as large as the picture's planes (no coloured column at the right
+        // edge from the decoder's line padding).
+        bool exactTextures = false;
     };
 
     VideoPictureDecoder();

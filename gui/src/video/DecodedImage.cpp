@@ -180,7 +180,8 @@ int DecodedImage::storageSide(int side, int hint, bool nonPowerOfTwo) {
     return s;
 }
 
-DecodedImage::DecodedImage(int mode) : shaderMode_(mode), caps_(detectCapabilities()), target_(GL_TEXTURE_2D) {
+DecodedImage::DecodedImage(int mode, bool exactStorage)
+    : shaderMode_(mode), exactStorage_(exactStorage), caps_(detectCapabilities()), target_(GL_TEXTURE_2D) {
     LogLine(0, "DecodedImage::DecodedImage", __LINE__).stream() << "pbo " << (caps_.pixelBuffers ? 1 : 0);
     LogLine(0, "DecodedImage::DecodedImage", __LINE__).stream() << "non power 2 " << (caps_.nonPowerOfTwo ? 1 : 0);
     LogLine(0, "DecodedImage::DecodedImage", __LINE__).stream() << "texture max size" << caps_.maxTextureSize;
@@ -294,7 +295,7 @@ PlaneTexture* DecodedImage::makePlaneTexture(unsigned internalFormat, unsigned p
     t->pixelFormat = pixelFormat;
     t->width = std::max(w, 1);
     t->height = std::max(h, 1);
-    t->storageWidth = storageSide(t->width, hint, caps_.nonPowerOfTwo);
+    t->storageWidth = storageSide(t->width, exactStorage_ ? 0 : hint, caps_.nonPowerOfTwo);
     t->storageHeight = storageSide(t->height, 0, caps_.nonPowerOfTwo);
     if (luma && !caps_.nonPowerOfTwo) {
         // Every plane is drawn with the luma plane's texture coordinates: chroma storage is

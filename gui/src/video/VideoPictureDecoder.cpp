@@ -163,7 +163,7 @@ int VideoPictureDecoder::renderFrame(int width, int height) {
     }
     if (gotNew && renderFrame_->width > 0 && renderFrame_->height > 0) {
         if (!image_) {
-            image_ = std::make_unique<DecodedImage>(shaderMode_);
+            image_ = std::make_unique<DecodedImage>(shaderMode_, settings_.exactTextures);
             shown_ = false;
         }
         std::lock_guard<std::mutex> codecLock(codecMutex_);
@@ -183,7 +183,7 @@ int VideoPictureDecoder::renderFrame(int width, int height) {
             if (!uploaded) {
                 // No usable colour program here: convert on the CPU from now on.
                 shaderMode_ = 0;
-                image_ = std::make_unique<DecodedImage>(0);
+                image_ = std::make_unique<DecodedImage>(0, settings_.exactTextures);
             }
         }
         if (!uploaded && convertToBGRA(f)) {
