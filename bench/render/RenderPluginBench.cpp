@@ -96,13 +96,20 @@ const Stream* streamFor(int kind) {
     return loaded[kind] ? &streams[kind] : nullptr;
 }
 
+// A 1920x1080 window with the plug-in's implementation initialised in it, and the stream.
 struct Setup {
     std::unique_ptr<guitest::GLTestWindow> window;
     IRenderImplementation* renderer = nullptr;
+    const Stream* stream = nullptr;
     RenderPluginModule cuda{"render-cuda.so.absent"};
     RenderPluginModule ffmpeg{std::string(NIMBROSTA_LIB_DIR) + "/render-ffmpeg.so"};
 
-    bool open(benchmark::State& state) {
+    bool open(benchmark::State& state, int streamKind) {
+        stream = streamFor(streamKind);
+        if (!stream) {
+            state.SkipWithError("stream missing (build the benchmark samples)");
+            return false;
+        }
         window = std::make_unique<guitest::GLTestWindow>(1920, 1080, "render bench");
         if (!window->ok()) {
             state.SkipWithError("no OpenGL window (run under xvfb-run with a 1920x1080 screen)");
@@ -129,14 +136,10 @@ void submit(IRenderImplementation* renderer, const Stream& stream, std::size_t i
 }
 
 void BM_DecodeAndDraw(benchmark::State& state) {
-    const Stream* stream = streamFor(int(state.range(0)));
-    if (!stream) {
-        state.SkipWithError("stream missing (build the benchmark samples)");
-        return;
-    }
     Setup s;
-    if (!s.open(state))
+    if (!s.open(state, int(state.range(0))))
         return;
+    const Stream* stream = s.stream;
     std::size_t next = 0;
     double decodeSeconds = 0.0, drawSeconds = 0.0;
     std::int64_t pictures = 0;
@@ -162,14 +165,10 @@ BENCHMARK(BM_DecodeAndDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Drawing the same picture again (no upload): what the drawing alone costs.
 void BM_DrawAgain(benchmark::State& state) {
-    const Stream* stream = streamFor(0);
-    if (!stream) {
-        state.SkipWithError("stream missing (build the benchmark samples)");
-        return;
-    }
     Setup s;
-    if (!s.open(state))
+    if (!s.open(state, 0))
         return;
+    const Stream* stream = s.stream;
     submit(s.renderer, *stream, 0);
     s.renderer->updateFrame(0.0);
     s.renderer->render(1.0, 1920, 1080);
@@ -182,14 +181,10 @@ void BM_DrawAgain(benchmark::State& state) {
 BENCHMARK(BM_DrawAgain)->Unit(benchmark::kMillisecond);
 
 void BM_FrameLatency(benchmark::State& state) {
-    const Stream* stream = streamFor(int(state.range(0)));
-    if (!stream) {
-        state.SkipWithError("stream missing (build the benchmark samples)");
-        return;
-    }
     Setup s;
-    if (!s.open(state))
+    if (!s.open(state, int(state.range(0))))
         return;
+    const Stream* stream = s.stream;
     const std::size_t frames = stream->frames.size();
     for (auto _ : state) {
         std::vector<Clock::time_point> handedOver(frames);
