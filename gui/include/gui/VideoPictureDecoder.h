@@ -30,7 +30,8 @@ public:
         // converts colours, and every core only when the CPU converts too.
         bool sliceThreadsAlways = false;
         // Textures exactly as large as the picture's planes (no coloured column at the right
-        // edge from the decoder's line padding).
+        // edge from the decoder's line padding), sampled texel for texel when the picture is
+        // drawn at its own size.
         bool exactTextures = false;
     };
 
