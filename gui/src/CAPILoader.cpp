@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/LogLine.h"
 #include "platform/DynamicLibrary.h"
 
 BaseLoader::~BaseLoader() {
@@ -12,10 +11,8 @@ BaseLoader::~BaseLoader() {
 bool BaseLoader::loadLibrary(const std::string& path) {
     if (library_)
         return true;
-    std::string error;
-    library_ = platform::openLibrary(path.empty() ? libraryName() : path, &error);
-    if (!library_)
-        NIMBROSTA_LOG(0, "BaseLoader::loadLibrary") << "not loaded: " << error;
+    // An optional library: its absence is the usual case and not worth a line.
+    library_ = platform::openLibrary(path.empty() ? libraryName() : path);
     return library_ != nullptr;
 }
 

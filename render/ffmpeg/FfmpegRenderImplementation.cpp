@@ -19,7 +19,7 @@ extern "C" {
 namespace {
 // A new input buffer is at least this large, so that the units of a stream soon fit one
 // buffer that is then reused for good.
-constexpr int kMinimumInputSize = 256 * 1024;
+constexpr std::size_t kMinimumInputSize = 256 * 1024;
 }  // namespace
 
 FfmpegRenderImplementation::FfmpegRenderImplementation() : packet_(av_packet_alloc()) {}
@@ -76,13 +76,13 @@ void FfmpegRenderImplementation::release() {
 }
 
 bool FfmpegRenderImplementation::reserveInput(int size) {
-    const int needed = size + AV_INPUT_BUFFER_PADDING_SIZE;
+    const std::size_t needed = std::size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE;
     // Still referenced by the codec (refcount above one) or too small: a new one.
-    if (input_ && input_->size >= std::size_t(needed) && av_buffer_is_writable(input_))
+    if (input_ && input_->size >= needed && av_buffer_is_writable(input_))
         return true;
-    const int capacity = std::max({needed, kMinimumInputSize, input_ ? int(input_->size) * 2 : 0});
+    const std::size_t capacity = std::max({needed, kMinimumInputSize, input_ ? input_->size * 2 : 0});
     av_buffer_unref(&input_);
-    input_ = av_buffer_alloc(std::size_t(capacity));
+    input_ = av_buffer_alloc(capacity);
     return input_ != nullptr;
 }
 
