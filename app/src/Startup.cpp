@@ -26,8 +26,8 @@
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "player/PlayerMainWindow.h"
 #include "standins/LauncherAppWindowWin32.h"
-#include "standins/PlayerMainWindow.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -220,7 +220,7 @@ GLFWAppWindow* createPlayerWindow() {
     auto* window = new PlayerMainWindow();
     ConfigStore& config = ConfigStore::instance();
     const std::string accessToken = config.getString("User.AccessToken", "");
-    if (!accessToken.empty()) window->playerApi.start(accessToken);
+    if (!accessToken.empty()) window->playerApi().start(accessToken);
     const std::string ip = config.getString("General.Ip", "");
     const std::string token = config.getString("User.Token", "");
     const int port = config.get<int>("General.Port", "6666");
