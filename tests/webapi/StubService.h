@@ -23,6 +23,11 @@ class StubService {
 public:
     // certDir empty: a fresh temporary folder with a fresh test CA.
     explicit StubService(const std::string& certDir = std::string(), double etaSeconds = 1.0);
+    // A stand-in service that someone else started and stops (a script under test): only its
+    // control endpoints are used.
+    struct Running {};
+    StubService(Running, const std::string& baseUrl, const std::string& caPath)
+        : ownsCertDir_(false), baseUrl_(baseUrl), caPath_(caPath) {}
     ~StubService();
 
     StubService(const StubService&) = delete;

@@ -1,0 +1,213 @@
+// The whole client as a user meets it through `bash scripts/demo.sh` with no arguments, under
+// Xvfb: the stand-ins start, the updater asks its firewall question and finishes, the
+// launcher opens, and closing the client's last window ends the script and stops every
+// stand-in. Each step is clicked or typed with xdotool, checked by its pixels and saved to
+// build/artifacts/whole-client-*.png. Sound goes to a file through ALSA's file plugin (the
+// home folder's .asoundrc), and the stand-in service's request log is checked for the
+// order the client talks to it in.
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "../shell/X11TestSupport.h"
+#include "ProgramRun.h"
+#include "../webapi/StubService.h"
+#include "TestSupport.h"
+#include "gui/testing/GLTestWindow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A build folder holding copies of what the demo runs, a cmake that only records, and a
+// home folder of its own whose ALSA default device writes into a file.
+class WholeClient {
+public:
+    testsupport::TempDir dir;
+    std::string build = dir.file("build");
+    std::string home = dir.file("home");
+    std::string sound = dir.file("sound.raw");
+    testsupport::ProgramRun demo;
+
+    WholeClient() {
+        fs::create_directories(dir.file("fake-bin"));
+        const std::string cmake = dir.file("fake-bin/cmake");
+        testsupport::writeFile(cmake, "#!/bin/sh\nexit 0\n");
+        ::chmod(cmake.c_str(), 0755);
+        fs::create_directories(build + "/bin");
+        for (const char* program : {"NimbrostaClient", "nimbrosta-stub-service", "nimbrosta-rtsp-server",
+                                    "nimbrosta-stub-streamer"})
+            fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/" + program, build + "/bin/" + program);
+        fs::copy(NIMBROSTA_LIB_DIR, build + "/bin/lib", fs::copy_options::recursive);
+        fs::remove(build + "/bin/lib/config.ini");
+        fs::create_directories(home);
+        testsupport::writeFile(home + "/.asoundrc", "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" +
+                                                        sound + "\"\n  format \"raw\"\n}\n");
+    }
+    // A script that did not end is ended with everything it started: it runs in a process
+    // group of its own.
+    ~WholeClient() {
+        if (demo.pid() > 0 && demo.wait(0) < 0) ::kill(-demo.pid(), SIGKILL);
+    }
+
+    bool start() {
+        const char* path = std::getenv("PATH");
+        return demo.start("/usr/bin/setsid", {"/bin/bash", std::string(NIMBROSTA_SOURCE_DIR) + "/scripts/demo.sh"},
+                          {"PATH=" + dir.file("fake-bin") + ":" + (path ? path : ""), "BUILD_DIR=" + build,
+                           "HOME=" + home, "NIMBROSTA_URL_OPENER=/bin/true"});
+    }
+
+    // The ports and service address the script announced; false until it has.
+    bool announced() {
+        static const std::regex line(
+            "stand-in service on (https://127\\.0\\.0\\.1:([0-9]+)), RTSP server on 127\\.0\\.0\\.1:([0-9]+), "
+            "streamer on 127\\.0\\.0\\.1:([0-9]+)\n");
+        std::smatch m;
+        const std::string out = demo.out();
+        if (!std::regex_search(out, m, line)) return false;
+        serviceUrl = m[1];
+        ports = {std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4])};
+        return true;
+    }
+    std::string caPath() const { return build + "/demo/ca/ca.pem"; }
+
+    std::string serviceUrl;
+    std::vector<int> ports;
+};
+
+bool accepts(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return connected;
+}
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+// One client window: its pixels, saved as a numbered step, and clicks into it.
+class ClientWindow {
+public:
+    ClientWindow(Display* d, Window w) : d_(d), w_(w) {}
+    Rgb at(int x, int y) {
+        const x11test::Pixels p = x11test::capture(d_, w_);
+        if (x < 0 || y < 0 || x >= p.width || y >= p.height) return {};
+        const std::uint8_t* c = p.at(x, y);
+        return {c[0], c[1], c[2]};
+    }
+    // Waits up to 15 s for the pixel to pass the check.
+    bool waitFor(int x, int y, bool (*check)(Rgb)) {
+        return x11test::waitUntil([&] { return check(at(x, y)); }, 15000);
+    }
+    void save(const std::string& step) {
+        // A screen switched in settles over the next frames.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const x11test::Pixels p = x11test::capture(d_, w_);
+        ASSERT_FALSE(p.rgba.empty());
+        EXPECT_TRUE(
+            guitest::writePng(guitest::artifactsDir() + "/whole-client-" + step + ".png", p.width, p.height, p.rgba.data()));
+    }
+    // Moves onto the point first: a press goes to the widget the pointer moved over.
+    void click(int x, int y) {
+        const auto moveTo = [&](int px, int py) {
+            return "mousemove --window " + std::to_string(w_) + " " + std::to_string(px) + " " + std::to_string(py);
+        };
+        const std::string command = "xdotool " + moveTo(x - 3, y - 3) + " " + moveTo(x, y) + " click 1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+private:
+    Display* d_;
+    Window w_;
+};
+
+// The updater's cyan buttons.
+bool isButton(Rgb c) { return c.b > 150 && c.g > 110 && c.r < 90; }
+
+// The paths of the logged requests, in order, without repeats in a row.
+std::vector<std::string> pathsInOrder(const std::vector<LoggedRequest>& log) {
+    std::vector<std::string> paths;
+    for (const LoggedRequest& r : log)
+        if (paths.empty() || paths.back() != r.path) paths.push_back(r.path);
+    return paths;
+}
+
+// Whether `expected` appears in `paths` in this order (other requests may come between).
+bool inOrder(const std::vector<std::string>& paths, const std::vector<std::string>& expected) {
+    auto at = paths.begin();
+    for (const std::string& p : expected) {
+        at = std::find(at, paths.end(), p);
+        if (at == paths.end()) return false;
+        ++at;
+    }
+    return true;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& i : items) out += i + "\n";
+    return out;
+}
+
+}  // namespace
+
+TEST(DemoScript, TheWholeClientFromTheUpdaterToTheLauncherAndItsEnd) {
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    WholeClient client;
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(x11test::waitUntil([&] { return client.announced(); }, 30000)) << client.demo.out() << client.demo.err();
+    for (const int port : client.ports) EXPECT_TRUE(accepts(port)) << port;
+    StubService service(StubService::Running{}, client.serviceUrl, client.caPath());
+
+    // The updater: a first run in these per-user folders asks for the firewall exception.
+    const Window updater = x11test::waitForWindow(x.get(), "Nimbrosta Updater");
+    ASSERT_NE(updater, 0u) << client.demo.out();
+    ClientWindow updaterWindow(x.get(), updater);
+    const int yesX = 125, yesY = 39 + 150 + 19;
+    ASSERT_TRUE(updaterWindow.waitFor(yesX, yesY - 14, isButton)) << client.demo.out();
+    updaterWindow.save("1-updater-firewall-question");
+    updaterWindow.click(yesX, yesY);
+
+    // It adds the exception (the elevated helper starts plainly here), finds nothing to
+    // update and hands over to the launcher.
+    const Window launcher = x11test::waitForWindow(x.get(), "Nimbrosta Launcher");
+    ASSERT_NE(launcher, 0u) << client.demo.out();
+    ClientWindow launcherWindow(x.get(), launcher);
+    launcherWindow.save("2-launcher");
+    EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta Updater") == 0; }));
+    const std::string firewallList = client.build + "/demo/data/Nimbrosta/firewall_authorized_apps.txt";
+    EXPECT_NE(testsupport::readFile(firewallList).find("\tNimbrosta Client\t"), std::string::npos);
+
+    const std::vector<std::string> paths = pathsInOrder(service.log());
+    EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json"})) << joined(paths);
+
+    // Closing the last window ends the script, and the stand-ins with it.
+    x11test::sendDeleteWindow(x.get(), launcher);
+    EXPECT_EQ(client.demo.wait(20000), 0) << client.demo.out() << client.demo.err();
+    EXPECT_NE(client.demo.out().find("the client has ended; stopping the stand-ins"), std::string::npos);
+    for (const int port : client.ports) EXPECT_FALSE(accepts(port)) << port;
+
+    // Nothing was written into the home folder: the per-user folders are the build's.
+    std::vector<std::string> inHome;
+    for (const auto& entry : fs::directory_iterator(client.home)) inHome.push_back(entry.path().filename().string());
+    EXPECT_EQ(inHome, std::vector<std::string>{".asoundrc"});
+}
