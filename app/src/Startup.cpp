@@ -25,8 +25,8 @@
 #include "core/SystemHelpers.h"
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
+#include "launcher/LauncherAppWindowWin32.h"
 #include "standins/CrashHandler.h"
-#include "standins/LauncherAppWindowWin32.h"
 #include "standins/PlayerMainWindow.h"
 #include "standins/UpdaterWindow.h"
 
@@ -208,7 +208,8 @@ GLFWAppWindow* createUpdaterWindow() {
 
 GLFWAppWindow* createLauncherWindow() {
     auto* window = new LauncherAppWindowWin32();
-    if (!window->create(900, 450, text_title().c_str(), false, true)) return nullptr;
+    const std::string title = LanguageStore::instance().text("text_title");
+    if (!window->create(900, 450, title.c_str(), false, true)) return nullptr;
     return window;
 }
 
