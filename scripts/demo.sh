@@ -4,7 +4,7 @@
 #
 #   bash scripts/demo.sh            the player, connected straight to the stand-in streamer
 #   bash scripts/demo.sh updater    the updater window (the client started with no arguments)
-#   bash scripts/demo.sh launcher   the launcher window
+#   bash scripts/demo.sh launcher   the launcher, signing in against the stand-in web service
 #   bash scripts/demo.sh -- ARGS    the client with ARGS as they stand
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,15 @@ bash scripts/build.sh
 client=build/bin/NimbrostaClient
 case "${1:-player}" in
   updater) exec "$client" ;;
-  launcher) exec "$client" --launcher ;;
+  launcher)
+    # The stand-in web service prints READY with its address and CA once it listens.
+    certs=$(mktemp -d)
+    coproc service { build/bin/nimbrosta-stub-service --cert-dir "$certs" --exit-on-stdin-eof; }
+    read -r ready <&"${service[0]}"
+    url=$(sed -n 's/.* url=\([^ ]*\).*/\1/p' <<<"$ready")
+    echo "stand-in web service at $url: sign in as user@example.com / secret"
+    NIMBROSTA_SERVICE_URL=$url NIMBROSTA_EXTRA_ROOT_CA=$certs/ca.pem "$client" --launcher
+    exit ;;
   --) shift; exec "$client" "$@" ;;
   player) ;;
   *) echo "usage: $0 [player|updater|launcher|-- ARGS]" >&2; exit 2 ;;
