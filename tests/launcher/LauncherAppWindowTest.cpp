@@ -461,6 +461,21 @@ TEST_F(LauncherAppWindow, AFailedSignInShowsTheErrorAndOkLeadsBack) {
         l.clickWidget([&] { return dynamic_cast<LauncherErrorState*>(l.window->currentState())->okButton(); });
         ASSERT_TRUE(l.waitForScreen("sign-in"));
         EXPECT_EQ(l.window->api().getErrorText(), "") << "a fresh sign-in screen clears the error";
+
+        // The links open the service's pages in the browser.
+        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->forgotLink(); });
+        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->logo(); });
+        ASSERT_TRUE(x11test::waitUntil([&] { return l.opened().size() == 2; }));
+        EXPECT_EQ(l.opened(), (std::vector<std::string>{stub->baseUrl() + "/", stub->baseUrl()}));
+
+        // The user page command opens its page and ends the launcher.
+        onMain<int>([&] {
+            l.window->Command(LauncherCommand::OpenUserPageAndExit);
+            return 0;
+        });
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.opened().size() == 3; }));
+        EXPECT_EQ(l.opened().back(), stub->baseUrl() + "/users/client");
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.window->isClosing(); }));
     });
 }
 
