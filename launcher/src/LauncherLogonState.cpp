@@ -80,14 +80,7 @@ LauncherLogonState::LauncherLogonState(LauncherApp* window, PlayerGUI* gui)
 
     window->api().addLoginListener(this);
 
-    gui->setVisible(this, false);
-    for (Widget* w : {static_cast<Widget*>(logo_.get()), static_cast<Widget*>(title_.get()),
-                      static_cast<Widget*>(version_.get()), static_cast<Widget*>(loginLabel_.get()),
-                      static_cast<Widget*>(passwordLabel_.get()), static_cast<Widget*>(loginBox_.get()),
-                      static_cast<Widget*>(passwordBox_.get()), static_cast<Widget*>(forgot_.get()),
-                      static_cast<Widget*>(remember_.get()), static_cast<Widget*>(signIn_.get()),
-                      static_cast<Widget*>(signUp_.get())})
-        gui->setVisible(w, false);
+    setVisible(gui, children(), false);
 }
 
 LauncherLogonState::~LauncherLogonState() {
@@ -110,20 +103,16 @@ void LauncherLogonState::enter() {
     passwordBox_->setText(password, nullptr, Color());
     remember_->setChecked(remember);
     screenGui_->setFocus(loginBox_.get(), 0);
-    if (!isVisible()) {
-        screenGui_->setVisible(this, true);
-        for (Widget* w : {static_cast<Widget*>(logo_.get()), static_cast<Widget*>(title_.get()),
-                          static_cast<Widget*>(version_.get()), static_cast<Widget*>(loginLabel_.get()),
-                          static_cast<Widget*>(passwordLabel_.get()), static_cast<Widget*>(loginBox_.get()),
-                          static_cast<Widget*>(passwordBox_.get()), static_cast<Widget*>(forgot_.get()),
-                          static_cast<Widget*>(remember_.get()), static_cast<Widget*>(signIn_.get()),
-                          static_cast<Widget*>(signUp_.get())})
-            screenGui_->setVisible(w, true);
-    }
+    if (!isVisible()) setVisible(screenGui_, children(), true);
     entered_ = true;
 }
 
 void LauncherLogonState::leave() {}
+
+std::vector<Widget*> LauncherLogonState::children() {
+    return {this,           logo_.get(),    title_.get(),   version_.get(), loginLabel_.get(), passwordLabel_.get(),
+            loginBox_.get(), passwordBox_.get(), forgot_.get(), remember_.get(), signIn_.get(),     signUp_.get()};
+}
 
 bool LauncherLogonState::onKey(GLFWwindow*, int key, int, int action, int) {
     if (key == kEnterKey && action == kPress) loginRequested_.store(true);

@@ -11,25 +11,15 @@
 
 namespace {
 constexpr int kButtonsTop = 300;
-}
+const char* const kTextKeys[4] = {"text_wait_title", "text_wait_hint", "text_wait_hint2", "text_wait_hint3"};
+}  // namespace
 
 LauncherWaitActivateState::LauncherWaitActivateState(LauncherApp* window, PlayerGUI* gui, const UserInfo& user)
-    : Widget(gui), LauncherState(window, gui), user_(user) {
+    : Widget(gui), LauncherState(window, gui), user_(user), texts_(gui, kTextKeys, "launcher-big", screenWidth) {
     const LanguageStore& text = LanguageStore::instance();
-    const Color white = gui->getColor("white");
     width = screenWidth;
     height = screenHeight;
     ignoreMouse = 1;
-    auto label = [&](const char* key) {
-        auto s = std::make_shared<Static>(gui, text.text(key), 2, gui->getFont("launcher-big"), white);
-        s->width = screenWidth;
-        s->invalidate();
-        return s;
-    };
-    title_ = label("text_wait_title");
-    hint_ = label("text_wait_hint");
-    hint2_ = label("text_wait_hint2");
-    hint3_ = label("text_wait_hint3");
     version_ = makeVersionLabel(gui);
     auto button = [&](const char* key, int command) {
         auto b = std::make_shared<Button>(gui, text.text(key), command, gui->getFont("selectos-caption"));
@@ -42,16 +32,9 @@ LauncherWaitActivateState::LauncherWaitActivateState(LauncherApp* window, Player
     };
     logout_ = button("text_logout", LauncherCommand::LogOut);
     continue_ = button("text_continue", LauncherCommand::OpenActivationPage);
-    busy_ = std::make_shared<Image>(gui, gui->getSurface("Loading"));
-    busy_->setRotating(2.0f, 0.1f);
-    busy_->setScale(0.4f);
-
-    gui->setVisible(this, false);
-    for (Widget* w : {static_cast<Widget*>(title_.get()), static_cast<Widget*>(hint_.get()),
-                      static_cast<Widget*>(hint2_.get()), static_cast<Widget*>(hint3_.get()),
-                      static_cast<Widget*>(version_.get()), static_cast<Widget*>(logout_.get()),
-                      static_cast<Widget*>(continue_.get()), static_cast<Widget*>(busy_.get())})
-        gui->setVisible(w, false);
+    setVisible(gui, {this, texts_.title.get(), texts_.hint.get(), texts_.hint2.get(), texts_.hint3.get(),
+                     version_.get(), logout_.get(), continue_.get(), texts_.busy.get()},
+               false);
 }
 
 LauncherWaitActivateState::~LauncherWaitActivateState() { window->api().removeLoginListener(this); }
@@ -60,30 +43,24 @@ void LauncherWaitActivateState::enter() {
     window->api().addLoginListener(this);
     window->api().startUserActiveWatcher();
     window->setLoggedIn(true);
-    screenGui_->setVisible(this, true);
-    for (Widget* w : {static_cast<Widget*>(hint_.get()), static_cast<Widget*>(hint2_.get()),
-                      static_cast<Widget*>(hint3_.get()), static_cast<Widget*>(busy_.get()),
-                      static_cast<Widget*>(version_.get()), static_cast<Widget*>(logout_.get()),
-                      static_cast<Widget*>(continue_.get())})
-        screenGui_->setVisible(w, true);
-    screenGui_->setVisible(title_.get(), false);
-    screenGui_->setVisible(busy_.get(), false);
+    setVisible(screenGui_, {this, texts_.hint.get(), texts_.hint2.get(), texts_.hint3.get(), version_.get(),
+                            logout_.get(), continue_.get()},
+               true);
+    // The title never shows; the busy image only once the user asked for the page again.
+    setVisible(screenGui_, {texts_.title.get(), texts_.busy.get()}, false);
 }
 
 void LauncherWaitActivateState::leave() {
     window->api().removeLoginListener(this);
-    screenGui_->setVisible(this, false);
-    for (Widget* w : {static_cast<Widget*>(hint_.get()), static_cast<Widget*>(hint2_.get()),
-                      static_cast<Widget*>(hint3_.get()), static_cast<Widget*>(busy_.get()),
-                      static_cast<Widget*>(version_.get()), static_cast<Widget*>(logout_.get()),
-                      static_cast<Widget*>(continue_.get())})
-        screenGui_->setVisible(w, false);
+    setVisible(screenGui_, {this, texts_.hint.get(), texts_.hint2.get(), texts_.hint3.get(), texts_.busy.get(),
+                            version_.get(), logout_.get(), continue_.get()},
+               false);
 }
 
 void LauncherWaitActivateState::onCommand(int id) {
     if (id != LauncherCommand::OpenActivationPage) return;
     window->api().openUrl(activationPageUrl(user_.accessToken), OpenURLTask::Browser);
-    screenGui_->setVisible(busy_.get(), true);
+    screenGui_->setVisible(texts_.busy.get(), true);
 }
 
 void LauncherWaitActivateState::onEvent(LoginStateEvents event) {
@@ -95,21 +72,11 @@ void LauncherWaitActivateState::onEvent(LoginStateEvents event) {
 }
 
 void LauncherWaitActivateState::draw(AbstractGraphicsContext*) {
-    const int a = screenWidth / 2;
-    const int hintHeight = hint_->height;
-    title_->x = a - title_->width / 2;
-    title_->y = 50;
-    hint_->x = a - hint_->width / 2;
-    hint_->y = 100;
-    hint2_->x = a - hint2_->width / 2;
-    hint2_->y = 100 + hintHeight;
-    hint3_->x = a - hint3_->width / 2;
-    hint3_->y = 100 + 2 * hintHeight;
-    busy_->x = a - busy_->width / 2;
-    busy_->y = screenHeight / 2 + hintHeight - busy_->height / 2;
-    logout_->x = a;
+    texts_.place(screenWidth, screenHeight);
+    const int middle = screenWidth / 2;
+    logout_->x = middle;
     logout_->y = kButtonsTop;
-    continue_->x = a - (logout_->width / 9) * 10;
+    continue_->x = middle - (logout_->width / 9) * 10;
     continue_->y = kButtonsTop;
     placeVersionLabel(*version_, screenWidth, screenHeight);
 }

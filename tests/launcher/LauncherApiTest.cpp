@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "StubService.h"
+#include "LauncherTestSupport.h"
 #include "launcher/LauncherApi.h"
 
 namespace {
@@ -114,22 +114,10 @@ int closedPort() {
     return port;
 }
 
-class LauncherApiFixture : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { stub = std::make_unique<StubService>(); }
-    static void TearDownTestSuite() { stub.reset(); }
-    void SetUp() override {
-        stub->reset();
-        useStubService(*stub);
-    }
-    static std::unique_ptr<StubService> stub;
-};
-std::unique_ptr<StubService> LauncherApiFixture::stub;
-
 }  // namespace
 
 namespace fixtures {
-using LauncherApi = LauncherApiFixture;
+using LauncherApi = launchertest::StubServiceFixture;
 
 TEST_F(LauncherApi, SignInSendsTheLoginInLowerCaseAndBothValuesEscaped) {
     struct Case {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "StubService.h"
+#include "LauncherTestSupport.h"
 #include "core/LanguageStore.h"
 #include "gui/Button.h"
 #include "gui/CheckBox.h"
@@ -206,6 +206,18 @@ public:
         ASSERT_GT(r.width, 0);
         click(r.x + r.width / 2, r.y + r.height / 2);
     }
+    // Types the credentials into the sign-in screen (ticking "remember me" first when asked)
+    // and signs in: with Enter, or with a click on the button.
+    void signIn(const std::string& email, const std::string& password, bool remember, bool withButton = false) {
+        auto logon = [&] { return dynamic_cast<LauncherLogonState*>(window->currentState()); };
+        if (remember) clickWidget([&] { return logon()->rememberBox(); });
+        clickWidget([&] { return logon()->loginBox(); });
+        type(email);
+        key("Tab");
+        type(password);
+        if (withButton) clickWidget([&] { return logon()->signInButton(); });
+        else key("Return");
+    }
     void trayMessage(long lParam) {
         window->postNativeMessage({LauncherAppWindowWin32::kTrayCallbackMessage, 0, lParam});
     }
@@ -229,29 +241,13 @@ public:
     // colour of the pixel at (x, y) as 0xRRGGBB.
     unsigned screenshot(const std::string& name, int x, int y) {
         Display* d = XOpenDisplay(nullptr);
-        const Window w = xid();
-        XSync(d, False);
-        XWindowAttributes a{};
-        XGetWindowAttributes(d, w, &a);
-        XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-        unsigned probe = 0;
-        if (image) {
-            std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
-            for (int row = 0; row < a.height; ++row)
-                for (int col = 0; col < a.width; ++col) {
-                    const unsigned long p = XGetPixel(image, col, row);
-                    std::uint8_t* out = &rgba[(std::size_t(row) * std::size_t(a.width) + std::size_t(col)) * 4];
-                    out[0] = std::uint8_t((p & image->red_mask) >> 16);
-                    out[1] = std::uint8_t((p & image->green_mask) >> 8);
-                    out[2] = std::uint8_t(p & image->blue_mask);
-                    out[3] = 255;
-                }
-            probe = unsigned(XGetPixel(image, x, y) & 0xffffff);
-            XDestroyImage(image);
-            EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", a.width, a.height, rgba.data()));
-        }
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> rgba = x11test::windowRgba(d, xid(), width, height);
         XCloseDisplay(d);
-        return probe;
+        if (rgba.empty()) return 0;
+        EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", width, height, rgba.data()));
+        const std::uint8_t* p = &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+        return unsigned(p[0]) << 16 | unsigned(p[1]) << 8 | p[2];
     }
 
     testsupport::TempDir home;
@@ -267,22 +263,10 @@ bool greenish(unsigned rgb) {
     return g > 120 && g > r + 60 && g > b + 60;
 }
 
-class LauncherAppWindowFixture : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { stub = std::make_unique<StubService>(); }
-    static void TearDownTestSuite() { stub.reset(); }
-    void SetUp() override {
-        stub->reset();
-        useStubService(*stub);
-    }
-    static std::unique_ptr<StubService> stub;
-};
-std::unique_ptr<StubService> LauncherAppWindowFixture::stub;
-
 }  // namespace
 
 namespace fixtures {
-using LauncherAppWindow = LauncherAppWindowFixture;
+using LauncherAppWindow = launchertest::StubServiceFixture;
 
 TEST_F(LauncherAppWindow, SigningInStartsThePlayerAndItsEndBringsTheSignInBack) {
     ScopedUiScale scale(1.0f);
@@ -383,13 +367,8 @@ TEST_F(LauncherAppWindow, AnAccountNotYetActiveWaitsAndMovesOnOnceActivated) {
     LauncherRun l;
     l.run([&] {
         ASSERT_TRUE(l.waitForScreen("sign-in"));
-        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->rememberBox(); });
-        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->loginBox(); });
-        l.type("new@example.com");
-        l.key("Tab");
-        l.type("secret");
         // This time with the button.
-        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->signInButton(); });
+        l.signIn("new@example.com", "secret", true, true);
 
         ASSERT_TRUE(l.waitForScreen("activation wait"));
         const std::string token = l.window->api().getUser().accessToken;
@@ -441,12 +420,7 @@ TEST_F(LauncherAppWindow, AFailedSignInShowsTheErrorAndOkLeadsBack) {
     LauncherRun l;
     l.run([&] {
         ASSERT_TRUE(l.waitForScreen("sign-in"));
-        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->rememberBox(); });
-        l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->loginBox(); });
-        l.type("user@example.com");
-        l.key("Tab");
-        l.type("wrong");
-        l.key("Return");
+        l.signIn("user@example.com", "wrong", true);
         ASSERT_TRUE(l.waitForScreen("error"));
         const std::string shown =
             l.onScreen<LauncherErrorState, std::string>([](LauncherErrorState& s) { return s.errorText(); });
@@ -487,11 +461,7 @@ TEST_F(LauncherAppWindow, APlayerThatCannotStartBringsTheSignInBack) {
         l.run([&] {
             ASSERT_TRUE(l.waitForScreen("sign-in"));
             LauncherState* first = l.inGui<LauncherState*>([&] { return l.window->currentState(); });
-            l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->loginBox(); });
-            l.type("user@example.com");
-            l.key("Tab");
-            l.type("secret");
-            l.key("Return");
+            l.signIn("user@example.com", "secret", false);
             ASSERT_TRUE(x11test::waitUntil([&] { return l.window->api().getUser().active; }));
             token = l.window->api().getUser().accessToken;
             // Within a few watch periods the launcher is back, on a fresh sign-in screen.

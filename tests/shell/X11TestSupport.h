@@ -7,9 +7,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace x11test {
 
@@ -132,6 +134,30 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
         XSendEvent(d, w, True, KeyReleaseMask, &e);
     }
     XFlush(d);
+}
+
+// The window's pixels from the X server as 8-bit RGBA rows, top to bottom (empty when they
+// cannot be read).
+inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, int& height) {
+    XSync(d, False);
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, w, &a);
+    width = a.width;
+    height = a.height;
+    XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return {};
+    std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            std::uint8_t* out = &rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
+            out[0] = std::uint8_t((p & image->red_mask) >> 16);
+            out[1] = std::uint8_t((p & image->green_mask) >> 8);
+            out[2] = std::uint8_t(p & image->blue_mask);
+            out[3] = 255;
+        }
+    XDestroyImage(image);
+    return rgba;
 }
 
 // Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().

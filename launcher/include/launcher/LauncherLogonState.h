@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "gui/Widget.h"
 #include "launcher/LauncherState.h"
@@ -67,6 +68,9 @@ public:
     Image* logo() const { return logo_.get(); }
 
 private:
+    // The screen's own widget and all its children.
+    std::vector<Widget*> children();
+
     std::shared_ptr<Image> logo_;
     std::shared_ptr<Static> title_;
     std::shared_ptr<Static> version_;

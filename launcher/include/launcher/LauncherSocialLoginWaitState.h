@@ -25,11 +25,7 @@ public:
     const char* name() const override { return "social wait"; }
 
 private:
-    std::shared_ptr<Static> title_;
-    std::shared_ptr<Static> hint_;
-    std::shared_ptr<Static> hint2_;
-    std::shared_ptr<Static> hint3_;
+    WaitingScreenTexts texts_;
     std::shared_ptr<Static> version_;
     std::shared_ptr<Button> logout_;
-    std::shared_ptr<Image> busy_;
 };

@@ -8,15 +8,18 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/TaskBase.h"
 #include "gui/GUITasks.h"
 #include "launcher/LauncherApi.h"
 
 struct GLFWwindow;
+class Image;
 class LauncherApp;
 class PlayerGUI;
 class Static;
+class Widget;
 
 class LauncherState : public IListenerBase<ErrorStateEvents> {
 public:
@@ -52,6 +55,24 @@ std::string getVersionLabel();
 // The version label every screen shows in its bottom right corner.
 std::shared_ptr<Static> makeVersionLabel(PlayerGUI* gui);
 void placeVersionLabel(Static& label, int screenWidth, int screenHeight);
+
+// Shows or hides each of the widgets.
+void setVisible(PlayerGUI* gui, const std::vector<Widget*>& widgets, bool visible);
+
+// The title, the three hints and the busy image of the two waiting screens: the texts of the
+// four keys, centred in the screen's width, in the given font style, white.
+struct WaitingScreenTexts {
+    WaitingScreenTexts(PlayerGUI* gui, const char* const (&keys)[4], const char* fontStyle, int screenWidth);
+    // Title at y 50, the hints from y 100 one under the other, all centred; the busy image
+    // centred horizontally and one hint's height below the middle.
+    void place(int screenWidth, int screenHeight);
+
+    std::shared_ptr<Static> title;
+    std::shared_ptr<Static> hint;
+    std::shared_ptr<Static> hint2;
+    std::shared_ptr<Static> hint3;
+    std::shared_ptr<Image> busy;
+};
 
 // A click task that runs another task (one that posts the real work to a worker).
 class LauncherClickTask : public PlayerGUITask {

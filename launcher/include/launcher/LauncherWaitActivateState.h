@@ -28,16 +28,12 @@ public:
 
     Button* logoutButton() const { return logout_.get(); }
     Button* continueButton() const { return continue_.get(); }
-    Image* busyImage() const { return busy_.get(); }
+    Image* busyImage() const { return texts_.busy.get(); }
 
 private:
     UserInfo user_;
-    std::shared_ptr<Static> title_;
-    std::shared_ptr<Static> hint_;
-    std::shared_ptr<Static> hint2_;
-    std::shared_ptr<Static> hint3_;
+    WaitingScreenTexts texts_;
     std::shared_ptr<Static> version_;
     std::shared_ptr<Button> logout_;
     std::shared_ptr<Button> continue_;
-    std::shared_ptr<Image> busy_;
 };
