@@ -1,7 +1,5 @@
 #include "launcher/LauncherApp.h"
 
-#include <GLFW/glfw3.h>
-
 #include "core/Folders.h"
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/BackgroundVideoWidget.h"
@@ -13,13 +11,9 @@
 LauncherApp::LauncherApp(const LauncherOptions& options) : options_(options), api_(options.api) {}
 
 LauncherApp::~LauncherApp() {
-    // Normally done when the window was destroyed; screens must go before the account
-    // object they are registered with.
+    // The screens are gone by now (the layer above releases them while its operations
+    // still work); nothing may build new ones.
     api_.stopEvents();
-    std::lock_guard<std::recursive_mutex> lock(guiLock());
-    current_.reset();
-    pending_.reset();
-    dropped_.clear();
 }
 
 bool LauncherApp::onKey(GLFWwindow* window, int key, int scancode, int action, int mods) {
