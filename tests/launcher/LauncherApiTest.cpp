@@ -238,10 +238,11 @@ TEST_F(LauncherApi, TheActivationWatcherChecksUntilTheAccountIsActive) {
 
     api.startUserActiveWatcher();
     EXPECT_TRUE(api.isUserActiveWatcherRunning());
-    // The first check runs at once, the next one a period later.
+    // The first check runs at once, the next one no sooner than a period later.
     ASSERT_TRUE(waitUntil([&] { return countRequests(stub->log(), "/api/v1/user_active.json") >= 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings.watcherPeriodMs / 2));
-    EXPECT_EQ(countRequests(stub->log(), "/api/v1/user_active.json"), 1u);
+    const auto first = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return countRequests(stub->log(), "/api/v1/user_active.json") >= 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(timings.watcherPeriodMs - 20));
     EXPECT_EQ(events.login().size(), 1u) << "an unchanged record raises nothing";
 
     stub->control("activate", "{\"email\": \"new@example.com\", \"active\": true}");
@@ -290,7 +291,10 @@ TEST_F(LauncherApi, AResultThatArrivesAfterAResetIsDropped) {
         api.postLogin("user@example.com", c.password);
         ASSERT_TRUE(waitUntil([&] { return countRequests(stub->log(), "/api/v1/sign_in.json") >= 1; }));
         api.reset();  // the user logged out while the request was under way
-        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        // The worker runs one task after the other: once this one runs, the sign-in is over.
+        auto done = std::make_shared<CountedConditionTask>(1);
+        api.pool().post(done);
+        ASSERT_TRUE(waitUntil([&] { return done->remaining() == 0; }));
         EXPECT_TRUE(events.login().empty());
         EXPECT_TRUE(events.errorTexts().empty());
         EXPECT_EQ(api.getUser(), UserInfo());

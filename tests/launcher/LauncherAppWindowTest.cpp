@@ -336,8 +336,8 @@ TEST_F(LauncherAppWindow, SigningInStartsThePlayerAndItsEndBringsTheSignInBack) 
 
         // The player ends: a fresh sign-in screen with the remembered login, shown again.
         l.stopPlayer();
-        ASSERT_TRUE(l.waitForScreen("sign-in", 3000));
-        EXPECT_TRUE(x11test::waitUntil([&] { return l.visible(); }, 3000));
+        ASSERT_TRUE(l.waitForScreen("sign-in"));
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.visible(); }));
         EXPECT_FALSE(l.window->isWatchingPlayer());
         EXPECT_EQ(l.signInBoxes(), "User@Example.com|secret|ticked");
         l.screenshot("launcher_signin_again", 0, 0);
@@ -349,12 +349,12 @@ TEST_F(LauncherAppWindow, SigningInStartsThePlayerAndItsEndBringsTheSignInBack) 
         });
         ASSERT_FALSE(l.visible());
         l.trayMessage(LauncherAppWindowWin32::kLeftButtonDoubleClick);
-        EXPECT_TRUE(x11test::waitUntil([&] { return l.visible(); }, 3000));
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.visible(); }));
 
         // Without a player the right button shows the menu; Exit ends the launcher.
         l.tray->choice = LauncherCommand::Exit;
         l.trayMessage(LauncherAppWindowWin32::kRightButtonDown);
-        EXPECT_TRUE(x11test::waitUntil([&] { return l.window->isClosing(); }, 3000));
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.window->isClosing(); }));
         EXPECT_EQ(l.tray->menusShown.load(), 1);
     });
     // The main loop's end took the icon and the menu away.
@@ -410,7 +410,7 @@ TEST_F(LauncherAppWindow, AnAccountNotYetActiveWaitsAndMovesOnOnceActivated) {
 
         // The player ends; the sign-in screen logs out.
         l.stopPlayer();
-        ASSERT_TRUE(l.waitForScreen("sign-in", 3000));
+        ASSERT_TRUE(l.waitForScreen("sign-in"));
         EXPECT_FALSE(l.tray->itemEnabled(140));
     });
 }
@@ -469,8 +469,7 @@ TEST_F(LauncherAppWindow, APlayerThatCannotStartBringsTheSignInBack) {
                 [&] {
                     return l.inGui<LauncherState*>([&] { return l.window->currentState(); }) != first &&
                            l.screen() == "sign-in" && !l.window->isWatchingPlayer() && l.visible();
-                },
-                3000));
+                }));
         });
     });
     EXPECT_NE(out.find("startup error 2"), std::string::npos) << out;
