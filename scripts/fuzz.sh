@@ -20,6 +20,7 @@ declare -A corpus=(
   [fuzz_h264_nal_parser]=tests/stream/data
   [fuzz_h264_video_sink]=tests/stream/data
   [webapi_reply_fuzzer]=fuzz/webapi/corpus
+  [crashreport_description_fuzzer]=fuzz/crashreport/corpus
 )
 cmake --build "$dir" --target "${!corpus[@]}" -j "${FUZZ_JOBS:-4}"
 for target in "${!corpus[@]}"; do

@@ -25,8 +25,8 @@
 #include "core/SystemHelpers.h"
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
+#include "crashreport/CrashHandlerApi.h"
 #include "launcher/LauncherAppWindowWin32.h"
-#include "standins/CrashHandler.h"
 #include "standins/PlayerMainWindow.h"
 #include "standins/UpdaterWindow.h"
 
