@@ -3,6 +3,8 @@
 // reading their geometry and size hints, and sending them the messages a window manager
 // or the keyboard would send.
 
+#include <gtest/gtest.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -136,8 +138,8 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
     XFlush(d);
 }
 
-// The window's pixels from the X server as 8-bit RGBA rows, top to bottom (empty when they
-// cannot be read).
+// The window's pixels as the X server has them, 8-bit RGBA rows from the top; empty when
+// they cannot be read.
 inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, int& height) {
     XSync(d, False);
     XWindowAttributes a{};
@@ -169,5 +171,15 @@ inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 10000) 
     }
     return true;
 }
+
+// The X server resets (dropping its resource database) whenever its last client leaves;
+// one connection held for the whole test program keeps it from doing so between cases.
+class KeepServerAlive : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(connection_) << "an X display is needed"; }
+
+private:
+    Connection connection_;
+};
 
 }  // namespace x11test
