@@ -4,6 +4,7 @@
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/BackgroundVideoWidget.h"
 #include "gui/PlayerGUI.h"
+#include "gui/Widget.h"
 #include "launcher/LauncherLogonState.h"
 #include "launcher/LauncherState.h"
 #include "launcher/RemoveOldFilesTask.h"
@@ -104,7 +105,14 @@ void LauncherApp::onAfterDraw() {
 void LauncherApp::setLogoutEnabled(bool) {}
 
 void LauncherApp::setState(LauncherState* screen) {
-    std::shared_ptr<LauncherState> next(screen);
+    // A screen is also a widget of the GUI. The shared pointer must own it as that widget, so
+    // that the GUI sees the screen has an owner: a GUI that goes away before the window
+    // (the main loop's end) then only detaches it instead of deleting it a second time.
+    std::shared_ptr<LauncherState> next;
+    if (Widget* widget = dynamic_cast<Widget*>(screen))
+        next = std::shared_ptr<LauncherState>(std::shared_ptr<Widget>(widget), screen);
+    else
+        next.reset(screen);
     {
         std::lock_guard<std::mutex> lock(slotMutex_);
         if (pending_) dropped_.push_back(std::move(pending_));

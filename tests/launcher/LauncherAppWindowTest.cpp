@@ -7,13 +7,17 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "LauncherTestSupport.h"
+#include "core/Folders.h"
 #include "core/LanguageStore.h"
 #include "gui/Button.h"
 #include "gui/CheckBox.h"
@@ -193,10 +197,13 @@ public:
     void key(const std::string& name) {
         xdotool("windowfocus --sync " + std::to_string(xid()) + " key " + name);
     }
-    // A left click at a point of the window, in logical pixels (the UI scale is 1).
+    // A left click at a point of the window, in logical pixels (the UI scale is 1). The
+    // pointer comes from elsewhere, so the window sees it move there even when an earlier
+    // test left it at that very point.
     void click(int x, int y) {
-        xdotool("mousemove --window " + std::to_string(xid()) + " " + std::to_string(x) + " " + std::to_string(y) +
-                " click 1");
+        const std::string window = std::to_string(xid());
+        xdotool("mousemove --window " + window + " 1 1 mousemove --window " + window + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click 1");
     }
     void clickWidget(const std::function<Widget*()>& widget) {
         const Rect r = inGui<Rect>([&] {
@@ -229,6 +236,11 @@ public:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
+    // The process id of the n-th player started.
+    pid_t playerPid(std::size_t n) {
+        const std::vector<std::string> starts = playerStarts();
+        return n < starts.size() ? static_cast<pid_t>(std::stol(starts[n])) : 0;
+    }
     void stopPlayer() { testsupport::writeFile(home.file("player.stop"), ""); }
     std::vector<std::string> opened() {
         std::vector<std::string> lines;
@@ -257,6 +269,18 @@ public:
     RecordingTray* tray;
     LauncherAppWindowWin32* window;
 };
+
+// Whether the process runs: it exists and has not ended (an ended child not yet reaped is a
+// zombie).
+bool processAlive(pid_t pid) {
+    std::istringstream stat(readFile("/proc/" + std::to_string(pid) + "/stat"));
+    std::string skip, state;
+    stat >> skip;
+    // The command name is in parentheses and may hold blanks.
+    std::getline(stat, skip, ')');
+    stat >> state;
+    return !state.empty() && state != "Z";
+}
 
 bool greenish(unsigned rgb) {
     const unsigned r = rgb >> 16 & 0xff, g = rgb >> 8 & 0xff, b = rgb & 0xff;
@@ -299,6 +323,7 @@ TEST_F(LauncherAppWindow, SigningInStartsThePlayerAndItsEndBringsTheSignInBack) 
             return Rect{b->x, b->y, b->width, b->height};
         });
         EXPECT_TRUE(greenish(l.screenshot("launcher_signin", button.x + 20, button.y + 25)));
+        EXPECT_EQ(getVersionLabel(), "v 0.0.33");
         l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->rememberBox(); });
         l.clickWidget([&] { return dynamic_cast<LauncherLogonState*>(l.window->currentState())->loginBox(); });
         l.type("User@Example.com");
@@ -377,6 +402,17 @@ TEST_F(LauncherAppWindow, AnAccountNotYetActiveWaitsAndMovesOnOnceActivated) {
         EXPECT_EQ(l.opened()[0], page);
         EXPECT_TRUE(l.tray->itemEnabled(140)) << "a waiting screen is logged in";
         l.screenshot("launcher_activation_wait", 0, 0);
+        const std::pair<Rect, Rect> buttons = l.onScreen<LauncherWaitActivateState, std::pair<Rect, Rect>>(
+            [](LauncherWaitActivateState& s) {
+                Button* c = s.continueButton();
+                Button* o = s.logoutButton();
+                return std::make_pair(Rect{c->x, c->y, c->width, c->height}, Rect{o->x, o->y, o->width, o->height});
+            });
+        EXPECT_EQ(buttons.first.x, 450 - 270 / 9 * 10);
+        EXPECT_EQ(buttons.first.y, 300);
+        EXPECT_EQ(buttons.first.width, 270);
+        EXPECT_EQ(buttons.second.x, 450);
+        EXPECT_EQ(buttons.second.y, 300);
 
         // Continue opens the page again and shows the busy image.
         l.clickWidget([&] {
@@ -408,10 +444,15 @@ TEST_F(LauncherAppWindow, AnAccountNotYetActiveWaitsAndMovesOnOnceActivated) {
         ASSERT_TRUE(x11test::waitUntil([&] { return l.playerStarts().size() == 1; }));
         EXPECT_TRUE(l.tray->itemEnabled(140)) << "still logged in from the waiting screen";
 
-        // The player ends; the sign-in screen logs out.
-        l.stopPlayer();
+        // Logging out from the tray menu ends the player of a logged-in user.
+        const pid_t player = l.playerPid(0);
+        ASSERT_GT(player, 0);
+        ASSERT_TRUE(processAlive(player));
+        l.window->postNativeMessage({273, LauncherCommand::LogOut, 0});
         ASSERT_TRUE(l.waitForScreen("sign-in"));
+        EXPECT_TRUE(x11test::waitUntil([&] { return !processAlive(player); }));
         EXPECT_FALSE(l.tray->itemEnabled(140));
+        EXPECT_TRUE(x11test::waitUntil([&] { return !l.window->isWatchingPlayer() && l.visible(); }));
     });
 }
 
@@ -426,6 +467,12 @@ TEST_F(LauncherAppWindow, AFailedSignInShowsTheErrorAndOkLeadsBack) {
             l.onScreen<LauncherErrorState, std::string>([](LauncherErrorState& s) { return s.errorText(); });
         EXPECT_EQ(shown, "Invalid email or password.");
         l.screenshot("launcher_error", 0, 0);
+        const Rect ok = l.onScreen<LauncherErrorState, Rect>([](LauncherErrorState& s) {
+            Button* b = s.okButton();
+            return Rect{b->x, b->y, b->width, b->height};
+        });
+        EXPECT_EQ(ok.x, (900 - 270) / 2);
+        EXPECT_EQ(ok.y, 320);
         // The sign-in screen went away with the box ticked: what was typed is stored.
         std::string login, password;
         EXPECT_TRUE(l.window->getUserLogonData(login, password));
@@ -451,6 +498,59 @@ TEST_F(LauncherAppWindow, AFailedSignInShowsTheErrorAndOkLeadsBack) {
         EXPECT_EQ(l.opened().back(), stub->baseUrl() + "/users/client");
         EXPECT_TRUE(x11test::waitUntil([&] { return l.window->isClosing(); }));
     });
+}
+
+TEST_F(LauncherAppWindow, ThePlayerOfADirectSignInOutlivesLogOutAndExit) {
+    ScopedUiScale scale(1.0f);
+    LauncherRun l;
+    pid_t player = 0;
+    l.run([&] {
+        ASSERT_TRUE(l.waitForScreen("sign-in"));
+        l.signIn("user@example.com", "secret", false);
+        ASSERT_TRUE(l.waitForScreen("ready"));
+        ASSERT_TRUE(x11test::waitUntil([&] { return l.playerStarts().size() == 1; }));
+        player = l.playerPid(0);
+        ASSERT_GT(player, 0);
+
+        // A direct sign-in never logged in, so going back to sign-in leaves the player alone.
+        l.window->postNativeMessage({273, LauncherCommand::LogOut, 0});
+        ASSERT_TRUE(l.waitForScreen("sign-in"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(processAlive(player));
+        EXPECT_TRUE(l.window->isWatchingPlayer());
+
+        // Exit ends the launcher, not the player.
+        l.window->postNativeMessage({273, LauncherCommand::ShowLauncher, 0});
+        ASSERT_TRUE(x11test::waitUntil([&] { return l.visible(); }));
+        l.window->postNativeMessage({273, LauncherCommand::Exit, 0});
+        EXPECT_TRUE(x11test::waitUntil([&] { return l.window->isClosing(); }));
+    });
+    ASSERT_GT(player, 0);
+    EXPECT_TRUE(processAlive(player));
+}
+
+TEST_F(LauncherAppWindow, OldFilesAreRemovedOnceTheWindowIsCreated) {
+    // Files the self-updater marked for removal beside the executable.
+    const std::string marked = getExeFolder() + "/launcher-test-" + std::to_string(getpid()) + ".remove";
+    const std::string later = marked + "-later.remove";
+    testsupport::TempDir home;
+    testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
+    testsupport::writeFile(marked, "x");
+    LauncherOptions options;
+    options.removeOldFilesPeriodMs = 100;
+    auto* window = new LauncherAppWindowWin32(options, std::make_unique<RecordingTray>());
+    ASSERT_TRUE(window->create(900, 450, "Nimbrosta Launcher", false, true));
+    runWithScript(window, [&] {
+        EXPECT_TRUE(x11test::waitUntil([&] { return !std::filesystem::exists(marked); }));
+        // The pass after it found nothing and ended the job: a file marked now stays.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        testsupport::writeFile(later, "x");
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        EXPECT_TRUE(std::filesystem::exists(later));
+    });
+    delete window;
+    std::filesystem::remove(marked);
+    std::filesystem::remove(later);
 }
 
 TEST_F(LauncherAppWindow, APlayerThatCannotStartBringsTheSignInBack) {
