@@ -542,10 +542,11 @@ TEST_F(LauncherAppWindow, OldFilesAreRemovedOnceTheWindowIsCreated) {
     ASSERT_TRUE(window->create(900, 450, "Nimbrosta Launcher", false, true));
     runWithScript(window, [&] {
         EXPECT_TRUE(x11test::waitUntil([&] { return !std::filesystem::exists(marked); }));
-        // The pass after it found nothing and ended the job: a file marked now stays.
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        // The pass after it found nothing and ended the job: a file marked now stays. (The
+        // waits are many periods long, so a slow machine still sees that pass first.)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         testsupport::writeFile(later, "x");
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_TRUE(std::filesystem::exists(later));
     });
     delete window;
