@@ -1,5 +1,5 @@
-// Arbitrary packets and loss reports through the Opus sink, with a consumer that reads
-// every sample it is handed: a packet the decoder rejects, a concealment before any
+// Arbitrary packets and loss reports through the Opus sink, with a consumer that reads the
+// ends of every block it is handed: a packet the decoder rejects, a concealment before any
 // packet, frames of any size the decoder accepts must all stay inside the buffers.
 //
 // The input is a series of records: a 16-bit length, then that many bytes of packet; a
@@ -22,7 +22,8 @@ struct ReadingConsumer : IAudioRenderImplementation {
     void notifyPacketsLost(int count) override { sum += static_cast<unsigned>(count); }
     void pushPcm(const std::int16_t* samples, int frames) override {
         if (frames < 0 || frames > 32768) std::abort();
-        for (int i = 0; i < frames * 2; ++i) sum += static_cast<std::uint16_t>(samples[i]);
+        // The first and the last sample: a block that reaches past its buffer shows there.
+        if (frames > 0) sum += static_cast<std::uint16_t>(samples[0] + samples[frames * 2 - 1]);
     }
     bool initDevice() override { return true; }
     void shutdownDevice() override {}
@@ -37,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sink.setConsumer(&consumer);
     std::vector<std::uint8_t> packet;
     std::size_t at = 0;
-    while (at + 2 <= size) {
+    // Each record may cost a whole decode; a few dozen explore as much as thousands.
+    for (int records = 0; at + 2 <= size && records < 48; ++records) {
         const std::uint16_t head = static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]);
         at += 2;
         if (head & 0x8000) {
