@@ -43,6 +43,7 @@ declare -A corpus=(
   [fuzz_h264_video_sink]=tests/stream/data
   [fuzz_opus_sink]=fuzz/stream/corpus-opus
   [fuzz_webapi_reply]=fuzz/webapi/corpus
+  [fuzz_crash_description]=fuzz/crashreport/corpus
 )
 if [ -n "${FUZZ_TARGETS:-}" ]; then
   read -r -a targets <<< "$FUZZ_TARGETS"

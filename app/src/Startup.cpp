@@ -25,7 +25,7 @@
 #include "core/SystemHelpers.h"
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
-#include "standins/CrashHandler.h"
+#include "crashreport/CrashHandlerApi.h"
 #include "standins/LauncherAppWindowWin32.h"
 #include "standins/PlayerMainWindow.h"
 #include "standins/UpdaterWindow.h"

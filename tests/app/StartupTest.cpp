@@ -1,6 +1,5 @@
 // Start-up without windows: the command line and the modes it gives, the settings it
-// writes, the firewall rule, real-time priority, the crash handler stand-in, and a start
-// without a display.
+// writes, the firewall rule, real-time priority, and a start without a display.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include "core/ConfigStore.h"
 #include "core/Folders.h"
 #include "core/LanguageStore.h"
-#include "standins/CrashHandler.h"
 #include "standins/UpdaterWindow.h"
 
 using clienttest::inChild;
@@ -191,32 +189,6 @@ TEST(applyRealtimePriority, UsesTheBackendOnlyWhenSetAndReportsTotalFailure) {
             EXPECT_EQ(r.out, c.out) << setting;
         }
     }
-}
-
-TEST(CrashHandler, InstallAndUninstallResults) {
-    wchar_t buffer[256];
-    EXPECT_EQ(GetCrashHandlerLastErrorW(nullptr, 256), -1);
-    EXPECT_EQ(GetCrashHandlerLastErrorW(buffer, 0), -1);
-    EXPECT_EQ(GetCrashHandlerLastErrorW(buffer, 256), 9);
-    EXPECT_EQ(std::wstring(buffer), L"No error.");
-
-    CrashHandlerInstallInfo info;
-    EXPECT_EQ(InstallCrashHandlerW(nullptr), 1);
-    EXPECT_EQ(InstallCrashHandlerW(&info), 1) << "size not set";
-    info.size = CrashHandlerInstallInfo::kRecordSize;
-    info.applicationName = L"NimbrostaClient";
-    EXPECT_EQ(InstallCrashHandlerW(&info), 0);
-    EXPECT_EQ(InstallCrashHandlerW(&info), 2);
-    const int length = GetCrashHandlerLastErrorW(buffer, 256);
-    EXPECT_GT(length, 0);
-    EXPECT_EQ(static_cast<int>(std::wcslen(buffer)), length);
-    // A short buffer gets a cut, terminated copy and the full length.
-    wchar_t small[4];
-    EXPECT_EQ(GetCrashHandlerLastErrorW(small, 4), length);
-    EXPECT_EQ(std::wcslen(small), 3u);
-
-    EXPECT_EQ(UninstallCrashHandler(), 0);
-    EXPECT_EQ(UninstallCrashHandler(), 1);
 }
 
 TEST(NimbrostaClient, WithoutADisplayItEndsWithCodeOneAfterWritingTheStampedConfig) {
