@@ -103,8 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             else source.setAxis(0, control % kPads[0].axes, 0.9f);
             manager.poll();
             manager.stopDetection();
+        } else {
+            manager.save();
         }
-        manager.save();
     }
 
     // The user's bytes survive, and the saved file reads back (checked for a quarter of the
