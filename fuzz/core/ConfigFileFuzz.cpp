@@ -9,48 +9,33 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include <boost/property_tree/ini_parser.hpp>
 
+#include "FuzzFiles.h"
 #include "core/ConfigStore.h"
 
 namespace pt = boost::property_tree;
+using fuzzfiles::readFile;
+using fuzzfiles::writeFile;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 const char* const kKeys[] = {
     "System.ConfigVersion", "General.Scale", "General.RealtimePriority", "General.Ip", "General.Port",
     "General.StatisticsTickPeriod", "General.VideoOverTcp", "Decoder.FPS", "Benchmark.Best", "A.B.C", "", ".",
 };
 
-// A folder of our own on a memory file system when there is one.
-std::string makeFolder() {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-config-XXXXXX");
-    if (!mkdtemp(&pattern[0])) std::abort();
-    return pattern;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
-    static const std::string folder = makeFolder();
-    static const std::string path = folder + "/config.ini";
+    static const fuzzfiles::ScratchFolder folder("fuzz-config");
+    static const std::string path = folder.file("config.ini");
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::remove((path + ".old").c_str());
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << input;
-    }
+    writeFile(path, input);
 
     {
         ConfigStore store(path);

@@ -4,37 +4,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
+#include "FuzzFiles.h"
 #include "core/LanguageStore.h"
-
-namespace {
-std::string makeFolder() {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-lang-XXXXXX");
-    if (!mkdtemp(&pattern[0])) std::abort();
-    return pattern;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
-    static const std::string folder = makeFolder();
-    {
-        std::ofstream en(folder + "/lang_en.ini", std::ios::binary | std::ios::trunc);
-        en << "text_ok=OK\n";
-        std::ofstream xx(folder + "/lang_xx.ini", std::ios::binary | std::ios::trunc);
-        xx.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-    LanguageStore store(folder);
-    const bool loaded = store.loadFile(folder + "/lang_xx.ini");
+    static const fuzzfiles::ScratchFolder folder("fuzz-lang");
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    fuzzfiles::writeFile(folder.file("lang_en.ini"), "text_ok=OK\n");
+    fuzzfiles::writeFile(folder.file("lang_xx.ini"), input);
+    LanguageStore store(folder.path());
+    const bool loaded = store.loadFile(folder.file("lang_xx.ini"));
     if (!loaded && store.text("text_ok") != "OK") std::abort();
     if (store.text(LanguageStore::kAltFaceKey) == LanguageStore::kAltFaceKey) std::abort();
 
     // Every "key=" of the input, as a key.
-    const std::string input(reinterpret_cast<const char*>(data), size);
     std::size_t line = 0;
     while (line < input.size()) {
         std::size_t end = input.find('\n', line);

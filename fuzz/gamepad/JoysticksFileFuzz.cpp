@@ -13,14 +13,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include <boost/property_tree/ini_parser.hpp>
 
+#include "FuzzFiles.h"
 #include "ScriptedJoystickSource.h"
 #include "stream/gamepad/JoystickManager.h"
 
 namespace pt = boost::property_tree;
+using fuzzfiles::readFile;
+using fuzzfiles::writeFile;
 
 namespace {
 
@@ -43,19 +45,6 @@ const PadType kPads[] = {
 };
 constexpr int kPadTypes = 4;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string makeFolder() {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-joy-XXXXXX");
-    if (!mkdtemp(&pattern[0])) std::abort();
-    return pattern;
-}
-
 void plugAll(ScriptedJoystickSource& source, std::uint8_t which) {
     for (int i = 0; i < kPadTypes; ++i)
         if (which & (1 << i)) source.plug(i, kPads[i].name, kPads[i].buttons, kPads[i].axes);
@@ -66,17 +55,14 @@ void plugAll(ScriptedJoystickSource& source, std::uint8_t which) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
-    static const std::string folder = makeFolder();
-    static const std::string path = folder + "/joysticks.ini";
+    static const fuzzfiles::ScratchFolder folder("fuzz-joysticks");
+    static const std::string path = folder.file("joysticks.ini");
     if (size < 2) return 0;
     const std::uint8_t which = (data[0] & 0x0F) | 1;  // at least the first pad
     const std::uint8_t control = data[1];
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
     std::remove((path + ".old").c_str());
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << input;
-    }
+    writeFile(path, input);
 
     {
         Listener listener;
