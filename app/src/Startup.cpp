@@ -28,7 +28,8 @@
 #include "crashreport/CrashHandlerApi.h"
 #include "standins/LauncherAppWindowWin32.h"
 #include "standins/PlayerMainWindow.h"
-#include "standins/UpdaterWindow.h"
+#include "updater/UpdaterWindow.h"
+#include "updater/WindowsFirewallManager.h"
 
 namespace po = boost::program_options;
 
@@ -72,6 +73,10 @@ PriorityBackend g_priority = realPriorityBackend();
     std::raise(SIGSEGV);
     std::abort();
 }
+
+// The elevated child that adds the firewall rule: pkexec starts it without a display, and
+// it opens no window.
+bool onlyAddsFirewallRule(int argc, char** argv) { return argc == 2 && std::string(argv[1]) == "--firewall"; }
 
 po::options_description makeOptions() {
     po::options_description desc("Options");
@@ -147,10 +152,9 @@ int parseCommandLine(int argc, char** argv) {
     }
     if (launcher) return kModeLauncher;
     if (firewall) {
-        COMInitializer com;
-        const long hr = com.init();
+        COMInitializer com;  // ends the apartment again when init succeeded
+        com.init();
         OpenFirewall();
-        if (hr >= 0) CoUninitialize();
         return kModeNone;
     }
 
@@ -231,12 +235,15 @@ int windowFailureExitCode(int mode) { return mode == kModePlayer ? 1 : 0; }
 
 int runClient(int argc, char** argv) {
     curl_global_init(CURL_GLOBAL_ALL);
-    if (!initApplication()) std::exit(1);
+    const bool windowing = initApplication();
+    if (!windowing && !onlyAddsFirewallRule(argc, argv)) std::exit(1);
 
-    busyWaitMs(10);
-    const float scale = computeUiScale();
-    setUiScale(scale);
-    setUiDpi(dpiForUiScale(scale));
+    if (windowing) {
+        busyWaitMs(10);
+        const float scale = computeUiScale();
+        setUiScale(scale);
+        setUiDpi(dpiForUiScale(scale));
+    }
 
     const int mode = parseCommandLine(argc, argv);
     GLFWAppWindow* window = nullptr;

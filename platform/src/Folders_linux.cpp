@@ -18,7 +18,16 @@ std::string readSymlink(const std::string& link, std::size_t initialSize) {
     }
 }
 
-std::string executablePath() { return readSymlink("/proc/self/exe", 520); }
+std::string executablePath() {
+    std::string path = readSymlink("/proc/self/exe", 520);
+    // Once the file the process runs from has been replaced (an update renames a new copy
+    // over it), the kernel marks the link target; the program's path is still the one
+    // without the mark.
+    static const std::string kReplaced = " (deleted)";
+    if (path.size() > kReplaced.size() && path.compare(path.size() - kReplaced.size(), kReplaced.size(), kReplaced) == 0)
+        path.resize(path.size() - kReplaced.size());
+    return path;
+}
 
 std::string stripTrailingSeparators(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();

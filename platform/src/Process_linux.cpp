@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
@@ -94,8 +95,13 @@ std::mutex& elevationMutex() {
     static std::mutex m;
     return m;
 }
+// NIMBROSTA_ELEVATION_COMMAND, when set (also to nothing), replaces "pkexec" for the whole
+// process, so that tests and the local demo can start the elevated child plainly.
 std::string& elevationValue() {
-    static std::string program = "pkexec";
+    static std::string program = [] {
+        const char* overridden = std::getenv("NIMBROSTA_ELEVATION_COMMAND");
+        return std::string(overridden ? overridden : "pkexec");
+    }();
     return program;
 }
 
@@ -128,11 +134,15 @@ std::string elevationCommand() {
 }
 
 int spawnElevated(const std::string& path, const std::vector<std::string>& args, ProcessHandle& out) {
+    const std::string command = elevationCommand();
+    // Without an elevation command (none set, or none installed) the child starts plainly.
+    if (command.empty()) return spawnProcess(path, args, out);
     std::vector<std::string> rest;
     rest.reserve(args.size() + 1);
     rest.push_back(path);
     rest.insert(rest.end(), args.begin(), args.end());
-    return spawnProgram(elevationCommand(), rest, out);
+    const int rc = spawnProgram(command, rest, out);
+    return rc == ENOENT ? spawnProcess(path, args, out) : rc;
 }
 
 bool isRunning(ProcessHandle& process) {

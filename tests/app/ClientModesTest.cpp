@@ -65,16 +65,7 @@ void checkMode(const ModeCase& c) {
     }
 }
 
-// The X server resets (dropping its resource database) whenever its last client leaves;
-// one connection held for the whole program keeps it from doing so between cases.
-class KeepServerAlive : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(connection_) << "an X display is needed"; }
-
-private:
-    x11test::Connection connection_;
-};
-const auto* const kKeepServerAlive = ::testing::AddGlobalTestEnvironment(new KeepServerAlive());
+const auto* const kKeepServerAlive = ::testing::AddGlobalTestEnvironment(new x11test::KeepServerAlive());
 
 }  // namespace
 
@@ -116,7 +107,7 @@ TEST(NimbrostaClient, HelpVersionAndFirewallEndWithoutAWindow) {
     testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
     EXPECT_EQ(app.run({"--firewall"}), 0);
     EXPECT_EQ(testsupport::readFile(home.file("Nimbrosta/firewall_authorized_apps.txt")),
-              "Nimbrosta Client=" + app.exe + "\n");
+              "1\tNimbrosta Client\t" + app.exe + "\n");
 }
 
 TEST(NimbrostaClient, TheUiScaleFollowsTheDesktopDpiWhenTheSettingIsZero) {

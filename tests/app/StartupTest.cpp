@@ -12,7 +12,6 @@
 #include "core/ConfigStore.h"
 #include "core/Folders.h"
 #include "core/LanguageStore.h"
-#include "standins/UpdaterWindow.h"
 
 using clienttest::inChild;
 using testsupport::readFile;
@@ -147,7 +146,7 @@ TEST(parseCommandLine, FirewallAddsTheExecutableOnceAndOpensNoWindow) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
     }
-    EXPECT_EQ(readFile(list), "Nimbrosta Client=" + getModuleFilePath() + "\n");
+    EXPECT_EQ(readFile(list), "1\tNimbrosta Client\t" + getModuleFilePath() + "\n");
 }
 
 TEST(applyRealtimePriority, UsesTheBackendOnlyWhenSetAndReportsTotalFailure) {
@@ -201,4 +200,17 @@ TEST(NimbrostaClient, WithoutADisplayItEndsWithCodeOneAfterWritingTheStampedConf
     EXPECT_EQ(readFile(app.lib + "/config.ini"), "[System]\nConfigVersion=Tz4pLw8vRb\n");
     // The arguments are not echoed: the access token must not reach the log.
     EXPECT_EQ(app.out().find("secret-token"), std::string::npos) << app.out();
+}
+
+TEST(NimbrostaClient, WithoutADisplayTheElevatedFirewallChildStillAddsTheRule) {
+    // pkexec starts the child with a reset environment: no display.
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
+    testsupport::ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    testsupport::TempDir home;
+    testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
+    clienttest::Installation app;
+    EXPECT_EQ(app.run({"--firewall"}), 0);
+    EXPECT_EQ(readFile(home.file("Nimbrosta/firewall_authorized_apps.txt")), "1\tNimbrosta Client\t" + app.exe + "\n");
+    // Any other command still ends with code one without a display.
+    EXPECT_EQ(app.run({"--firewall", "--version"}), 1);
 }

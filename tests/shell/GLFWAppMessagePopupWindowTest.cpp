@@ -92,23 +92,10 @@ Point windowPos(GLFWAppMessagePopupWindow* p) {
 
 // The window's pixels from the X server, saved as a PNG artifact.
 void screenshot(Display* d, Window w, const std::string& name) {
-    XSync(d, False);
-    XWindowAttributes a{};
-    XGetWindowAttributes(d, w, &a);
-    XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
-            std::uint8_t* out = &rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
-            out[0] = std::uint8_t((p & image->red_mask) >> 16);
-            out[1] = std::uint8_t((p & image->green_mask) >> 8);
-            out[2] = std::uint8_t(p & image->blue_mask);
-            out[3] = 255;
-        }
-    XDestroyImage(image);
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", a.width, a.height, rgba.data()));
+    int width = 0, height = 0;
+    const std::vector<std::uint8_t> rgba = x11test::windowRgba(d, w, width, height);
+    ASSERT_FALSE(rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", width, height, rgba.data()));
 }
 
 std::string longMessage() {

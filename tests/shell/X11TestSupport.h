@@ -3,13 +3,17 @@
 // reading their geometry and size hints, and sending them the messages a window manager
 // or the keyboard would send.
 
+#include <gtest/gtest.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace x11test {
 
@@ -134,6 +138,30 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
     XFlush(d);
 }
 
+// The window's pixels as the X server has them, 8-bit RGBA rows from the top; empty when
+// they cannot be read.
+inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, int& height) {
+    XSync(d, False);
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, w, &a);
+    width = a.width;
+    height = a.height;
+    XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return {};
+    std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            std::uint8_t* out = &rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
+            out[0] = std::uint8_t((p & image->red_mask) >> 16);
+            out[1] = std::uint8_t((p & image->green_mask) >> 8);
+            out[2] = std::uint8_t(p & image->blue_mask);
+            out[3] = 255;
+        }
+    XDestroyImage(image);
+    return rgba;
+}
+
 // Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().
 inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -143,5 +171,15 @@ inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 10000) 
     }
     return true;
 }
+
+// The X server resets (dropping its resource database) whenever its last client leaves;
+// one connection held for the whole test program keeps it from doing so between cases.
+class KeepServerAlive : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(connection_) << "an X display is needed"; }
+
+private:
+    Connection connection_;
+};
 
 }  // namespace x11test

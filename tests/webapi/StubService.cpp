@@ -80,6 +80,8 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) 
     return size * count;
 }
 
+}  // namespace
+
 std::string jsonQuote(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -96,8 +98,6 @@ std::string jsonQuote(const std::string& text) {
     }
     return out + "\"";
 }
-}  // namespace
-
 std::string readAllAndClose(int fd) {
     std::string out;
     char buf[4096];

@@ -52,6 +52,9 @@ private:
     std::string caPath_;
 };
 
+// The text as a JSON string literal (UTF-8 passes through, control characters escaped).
+std::string jsonQuote(const std::string& text);
+
 // Makes a temporary folder under /tmp.
 std::string makeTempDir();
 

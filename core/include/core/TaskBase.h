@@ -57,3 +57,11 @@ private:
 };
 
 using TaskPtr = std::shared_ptr<TaskBase>;
+
+// The head of a chain: its run does nothing and succeeds, so the tasks of its success list
+// run in order after it.
+class SuccessTask : public TaskBase {
+public:
+    SuccessTask() : TaskBase(false) {}
+    bool run() override { return true; }
+};

@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// The full path of the running executable (/proc/self/exe); empty when it cannot be read.
+// The full path of the running executable (/proc/self/exe), also after a new copy has
+// replaced the file; empty when it cannot be read.
 std::string executablePath();
 
 // The target of a symbolic link, read into a buffer of initialSize bytes that is doubled

@@ -25,12 +25,13 @@ int spawnProcess(const std::string& path, const std::vector<std::string>& args, 
 // As spawnProcess, but a program name without "/" is searched in PATH.
 int spawnProgram(const std::string& program, const std::vector<std::string>& args, ProcessHandle& out);
 
-// The program that starts another with raised rights ("pkexec" unless changed; tests
-// replace it).
+// The program that starts another with raised rights: "pkexec", or the value of
+// NIMBROSTA_ELEVATION_COMMAND when that variable is set; tests replace it.
 void setElevationCommand(const std::string& program);
 std::string elevationCommand();
 
-// Starts path with args through the elevation command. Returns 0 or an errno.
+// Starts path with args through the elevation command; plainly when the command is empty or
+// cannot be found. Returns 0 or an errno.
 int spawnElevated(const std::string& path, const std::vector<std::string>& args, ProcessHandle& out);
 
 // True while the child runs; reaps it and fills exitStatus once it has ended.
