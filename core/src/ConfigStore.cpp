@@ -114,9 +114,10 @@ void ConfigStore::checkVersion() {
     {
         std::unique_lock<std::shared_mutex> guard(lock_);
         const bool stampOk = stored == stamp_;
-        // A file that did not parse is kept even when the stamp in memory (from an earlier
-        // file) is right: the next save would otherwise overwrite it.
-        const bool keepFile = !stampOk || fileState_ == FileState::Unparsable;
+        // A file that was not loaded is kept even when the stamp in memory (from an earlier
+        // file) is right: the next save would otherwise replace it.
+        const bool keepFile = !stampOk || fileState_ == FileState::Unparsable ||
+                              fileState_ == FileState::Unreadable || fileState_ == FileState::Folder;
         if (!keepFile) return;
         if (fileState_ == FileState::Folder) {
             LogLine(50, "ConfigStore::checkVersion", __LINE__).stream()

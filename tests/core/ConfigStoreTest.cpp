@@ -113,21 +113,35 @@ TEST(ConfigStore, FileThatCannotBeKeptIsLeftAloneAndNothingIsWritten) {
     }
 }
 
-TEST(ConfigStore, BrokenFileBehindAnEarlierStampedFileIsKeptToo) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("lib"));
-    writeFile(dir.file("config.ini"), kStampFile + "[General]\nIp=10.0.0.5\n");
+// The stamp in memory may come from an earlier file (the executable's folder); a file at
+// the new path that was not loaded is still the user's and is kept.
+TEST(ConfigStore, FileBehindAnEarlierStampedFileIsKeptToo) {
     const std::string broken = kStampFile + "[A]\nx=1\nx=2\n";
-    writeFile(dir.file("lib/config.ini"), broken);
-    ConfigStore store(dir.file("config.ini"));
-    captureStdout([&] {
-        store.setPathAndLoad(dir.file("lib/config.ini"));
-        store.checkVersion();
-    });
-    EXPECT_EQ(readFile(dir.file("lib/config.ini.old")), broken);
-    EXPECT_EQ(store.getString("General.Ip", ""), "10.0.0.5");
-    store.set("Tutorial.MenuFinished", true, true);
-    EXPECT_EQ(readFile(dir.file("lib/config.ini")), kStampFile + "[General]\nIp=10.0.0.5\n[Tutorial]\nMenuFinished=1\n");
+    for (bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "file that does not parse");
+        TempDir dir;
+        std::filesystem::create_directory(dir.file("lib"));
+        writeFile(dir.file("config.ini"), kStampFile + "[General]\nIp=10.0.0.5\n");
+        const std::string path = dir.file("lib/config.ini");
+        if (folder) std::filesystem::create_directory(path);
+        else writeFile(path, broken);
+        ConfigStore store(dir.file("config.ini"));
+        const std::string out = captureStdout([&] {
+            store.setPathAndLoad(path);
+            store.checkVersion();
+            store.set("Tutorial.MenuFinished", true, true);
+        });
+        EXPECT_EQ(store.getString("General.Ip", ""), "10.0.0.5");
+        EXPECT_TRUE(store.get<bool>("Tutorial.MenuFinished", "0"));
+        if (folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(path));
+            EXPECT_NE(out.find("[E]["), std::string::npos) << out;
+            EXPECT_EQ(out.find("cannot replace"), std::string::npos) << "no attempt to write over it: " << out;
+        } else {
+            EXPECT_EQ(readFile(path + ".old"), broken);
+            EXPECT_EQ(readFile(path), kStampFile + "[General]\nIp=10.0.0.5\n[Tutorial]\nMenuFinished=1\n");
+        }
+    }
 }
 
 TEST(ConfigStore, PersistentLayerShadowsVolatileAndVolatileIsNeverSaved) {
