@@ -127,6 +127,26 @@ std::shared_ptr<IJoystickAxisEventHandler> axisHandlerFromText(const std::string
     return nullptr;
 }
 
+// Reads the ini file at path into tree. Returns what was wrong with it ("" when it read, or
+// when there is no file); tree is empty then.
+std::string readTree(const std::string& path, pt::ptree& tree) {
+    tree.clear();
+    std::error_code ec;
+    if (fs::status(path, ec).type() == fs::file_type::not_found) return std::string();
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    if (!in.is_open()) return "cannot be read";
+    try {
+        pt::read_ini(in, tree);
+        return std::string();
+    } catch (const pt::ini_parser_error& e) {
+        tree.clear();
+        return "does not parse (line " + std::to_string(e.line()) + ": " + e.message() + ")";
+    } catch (const std::exception& e) {
+        tree.clear();
+        return std::string("does not parse (") + e.what() + ")";
+    }
+}
+
 std::string valueOf(const pt::ptree& section, const std::string& key) {
     auto it = section.find(key);
     return it == section.not_found() ? std::string() : it->second.data();
@@ -139,16 +159,7 @@ void JoystickManager::load() {
     if (fs::status(path_, ec).type() == fs::file_type::not_found) writeFile(defaultFileText());
 
     pt::ptree tree;
-    {
-        std::ifstream in(path_, std::ios::in | std::ios::binary);
-        if (in.is_open()) {
-            try {
-                pt::read_ini(in, tree);
-            } catch (const std::exception&) {
-                tree.clear();
-            }
-        }
-    }
+    readTree(path_, tree);  // a file that cannot be read changes nothing; save keeps it
     if (tree.empty()) return;
 
     for (auto& entryPtr : entries_) {
@@ -172,34 +183,19 @@ void JoystickManager::save() {
     // that cannot be read is kept beside the new one as joysticks.ini.old; when that
     // fails, it is left alone and nothing is written.
     pt::ptree tree;
-    std::error_code ec;
-    if (fs::status(path_, ec).type() != fs::file_type::not_found) {
-        std::string problem;
-        std::ifstream in(path_, std::ios::in | std::ios::binary);
-        if (!in.is_open()) {
-            problem = "cannot be read";
-        } else {
-            try {
-                pt::read_ini(in, tree);
-            } catch (const pt::ini_parser_error& e) {
-                problem = "does not parse (line " + std::to_string(e.line()) + ": " + e.message() + ")";
-            } catch (const std::exception& e) {
-                problem = std::string("does not parse (") + e.what() + ")";
-            }
+    const std::string problem = readTree(path_, tree);
+    if (!problem.empty()) {
+        const std::string kept = path_ + ".old";
+        std::error_code ec;
+        fs::rename(path_, kept, ec);
+        if (ec) {
+            LogLine(50, "JoystickManager::save", __LINE__).stream()
+                << path_ << " " << problem << " and cannot be kept as " << kept << " (" << ec.message()
+                << "); mappings not saved";
+            return;
         }
-        if (!problem.empty()) {
-            tree.clear();
-            const std::string kept = path_ + ".old";
-            fs::rename(path_, kept, ec);
-            if (ec) {
-                LogLine(50, "JoystickManager::save", __LINE__).stream()
-                    << path_ << " " << problem << " and cannot be kept as " << kept << " (" << ec.message()
-                    << "); mappings not saved";
-                return;
-            }
-            LogLine(40, "JoystickManager::save", __LINE__).stream()
-                << path_ << " " << problem << "; kept as " << kept << ", a new one is written";
-        }
+        LogLine(40, "JoystickManager::save", __LINE__).stream()
+            << path_ << " " << problem << "; kept as " << kept << ", a new one is written";
     }
 
     std::vector<std::string> rewritten;  // sections of connected devices, emptied once
