@@ -2,6 +2,9 @@
 // then deterministic random inputs and mutations of those files until the time is up.
 //
 //   fuzz_target [-seconds=N] [-seed=N] [file-or-folder ...]
+//
+// The options take libFuzzer's form (one dash, value after "="), so the same command line
+// suits both builds.
 
 #include <chrono>
 #include <cstdint>
@@ -66,23 +69,54 @@ Bytes mutate(const Bytes& base, std::mt19937& rng) {
     return b;
 }
 
+int usageError(const std::string& program, const std::string& message) {
+    std::fprintf(stderr, "%s: %s (see --help)\n", program.c_str(), message.c_str());
+    return 2;
+}
+
+// The whole text after "=" as a number; false when it is not one.
+bool readNumber(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end && *end == '\0';
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string program = std::filesystem::path(argv[0]).filename().string();
     double seconds = 3;
     unsigned seed = 1;
     std::vector<Bytes> corpus;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("-seconds=", 0) == 0) {
-            seconds = std::atof(arg.c_str() + 9);
+        double number = 0;
+        if (arg == "--help" || arg == "-help" || arg == "-help=1" || arg == "-h") {
+            std::printf("usage: %s [-seconds=N] [-seed=N] [file-or-folder ...]\n\n"
+                        "Runs the fuzz target over every file given (a folder: each file in it) once,\n"
+                        "then over random inputs and mutations of those files until N seconds have\n"
+                        "passed (default 3). The same seed (default 1) gives the same inputs. Exit\n"
+                        "status 0 when no input crashed it.\n",
+                        program.c_str());
+            return 0;
+        } else if (arg.rfind("-seconds=", 0) == 0) {
+            if (!readNumber(arg.substr(9), number) || !(number >= 0 && number <= 1e9))
+                return usageError(program, "the argument ('" + arg.substr(9) + "') for option '-seconds' is invalid");
+            seconds = number;
         } else if (arg.rfind("-seed=", 0) == 0) {
-            seed = static_cast<unsigned>(std::strtoul(arg.c_str() + 6, nullptr, 10));
+            if (!readNumber(arg.substr(6), number) || number < 0 || number > 4294967295.0 || number != static_cast<unsigned long>(number))
+                return usageError(program, "the argument ('" + arg.substr(6) + "') for option '-seed' is invalid");
+            seed = static_cast<unsigned>(number);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usageError(program, "unrecognised option '" + arg + "'");
         } else if (std::filesystem::is_directory(arg)) {
             for (const auto& e : std::filesystem::directory_iterator(arg))
                 if (e.is_regular_file()) addFile(e.path(), corpus);
         } else if (std::filesystem::is_regular_file(arg)) {
             addFile(arg, corpus);
+        } else {
+            return usageError(program, "no such file or folder: " + arg);
         }
     }
     for (const Bytes& b : corpus) run(b);

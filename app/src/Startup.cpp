@@ -26,8 +26,8 @@
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "player/PlayerMainWindow.h"
 #include "standins/LauncherAppWindowWin32.h"
-#include "standins/PlayerMainWindow.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -95,6 +95,24 @@ po::options_description makeOptions() {
     return desc;
 }
 
+// Parses the command line into vm. Throws po::error on a parse error; the command line
+// takes no positional arguments, so a stray word is one too.
+void parseOptions(int argc, char** argv, const po::options_description& desc, po::variables_map& vm) {
+    const po::positional_options_description none;
+    po::store(po::command_line_parser(argc, argv).options(desc).positional(none).run(), vm);
+    po::notify(vm);
+}
+
+void printHelp(const po::options_description& desc) {
+    std::cout << desc << "\n";
+    std::cout.flush();
+}
+
+void printVersion() {
+    std::printf("Version is %s", kVersionText);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 void setPriorityBackend(PriorityBackend backend) {
@@ -119,8 +137,7 @@ int parseCommandLine(int argc, char** argv) {
     const po::options_description desc = makeOptions();
     po::variables_map vm;
     try {
-        po::store(po::parse_command_line(argc, argv, desc), vm);
-        po::notify(vm);
+        parseOptions(argc, argv, desc, vm);
     } catch (const po::error& e) {
         std::cerr << e.what() << "\n";
         std::cerr.flush();
@@ -128,8 +145,7 @@ int parseCommandLine(int argc, char** argv) {
     }
 
     if (vm.count("help")) {
-        std::cout << desc << "\n";
-        std::cout.flush();
+        printHelp(desc);
         return kModeNone;
     }
 
@@ -146,8 +162,7 @@ int parseCommandLine(int argc, char** argv) {
     if (vm["crash"].as<std::string>() == "test") faultNow();
 
     if (version) {
-        std::printf("Version is %s", kVersionText);
-        std::fflush(stdout);
+        printVersion();
         return kModeNone;
     }
     if (launcher) return kModeLauncher;
@@ -176,8 +191,31 @@ int parseCommandLine(int argc, char** argv) {
     return kModeUpdater;
 }
 
+bool answerWithoutWindows(int argc, char** argv) {
+    const po::options_description desc = makeOptions();
+    po::variables_map vm;
+    try {
+        parseOptions(argc, argv, desc, vm);
+    } catch (const po::error&) {
+        return false;  // reported by parseCommandLine, in its place
+    }
+    if (vm.count("help")) {
+        printHelp(desc);
+        return true;
+    }
+    // The crash test comes before the version and needs the crash reporter.
+    if (vm["crash"].as<std::string>() == "test") return false;
+    if (vm.count("version")) {
+        printVersion();
+        return true;
+    }
+    return false;
+}
+
 void glfwErrorToStderr(int, const char* text) {
-    std::fputs(text ? text : "", stderr);
+    const std::string line = text ? text : "";
+    std::fputs(line.c_str(), stderr);
+    if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 
@@ -220,7 +258,7 @@ GLFWAppWindow* createPlayerWindow() {
     auto* window = new PlayerMainWindow();
     ConfigStore& config = ConfigStore::instance();
     const std::string accessToken = config.getString("User.AccessToken", "");
-    if (!accessToken.empty()) window->playerApi.start(accessToken);
+    if (!accessToken.empty()) window->playerApi().start(accessToken);
     const std::string ip = config.getString("General.Ip", "");
     const std::string token = config.getString("User.Token", "");
     const int port = config.get<int>("General.Port", "6666");
@@ -234,6 +272,8 @@ GLFWAppWindow* createPlayerWindow() {
 int windowFailureExitCode(int mode) { return mode == kModePlayer ? 1 : 0; }
 
 int runClient(int argc, char** argv) {
+    // Help and version need no display: answered before anything is initialised.
+    if (answerWithoutWindows(argc, argv)) return 0;
     curl_global_init(CURL_GLOBAL_ALL);
     const bool windowing = initApplication();
     if (!windowing && !onlyAddsFirewallRule(argc, argv)) std::exit(1);

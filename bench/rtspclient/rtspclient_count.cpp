@@ -1,4 +1,4 @@
-// rtspclient-count URL SECONDS [--tcp]: plays a stream through librtspclient into sinks
+// rtspclient-count [--tcp] URL SECONDS: plays a stream through librtspclient into sinks
 // that only assemble frames (no decoding), for CPU comparisons with other RTSP clients.
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "ToolCommandLine.h"
 #include "rtspclient/VideoRTSPClient.h"
 
 namespace {
@@ -48,15 +49,27 @@ struct Owner : IVideoRTSPClient {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s URL SECONDS [--tcp]\n", argv[0]);
-        return 2;
-    }
+    namespace po = boost::program_options;
+    ToolCommandLine cl("rtspclient-count", "[--tcp] URL SECONDS",
+                       "Plays an RTSP stream through librtspclient for SECONDS into sinks that only\n"
+                       "assemble frames (no decoding), then prints one line per sink: frames, bytes\n"
+                       "and packets lost. For CPU comparisons with other RTSP clients.");
+    cl.options().add_options()
+        ("tcp", "ask for RTP over the RTSP connection (interleaved TCP) instead of UDP")
+        ("url", po::value<std::string>(), "the stream's rtsp:// address (first positional argument)")
+        ("seconds", po::value<double>(), "how long to play (second positional argument)");
+    cl.positional("url", 1);
+    cl.positional("seconds", 1);
+    if (const int status = cl.parse(argc, argv); status >= 0) return status;
+    if (!cl.has("url") || !cl.has("seconds")) return cl.fail("an address and a duration are needed");
+    if (!cl.inRange("seconds", 0.0, 1e6)) return 2;
+    const double seconds = cl.values()["seconds"].as<double>();
+    const std::string url = cl.values()["url"].as<std::string>();
     Owner owner;
-    void* h = VideoRTSPClient::createNew(&owner, argv[1], "", "", "rtspclient-count", argc > 3 && std::strcmp(argv[3], "--tcp") == 0);
+    void* h = VideoRTSPClient::createNew(&owner, url.c_str(), "", "", "rtspclient-count", cl.has("tcp"));
     if (!h) return 1;
     std::thread t([h] { VideoRTSPClient::mainLoop(h); });
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[2])));
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     VideoRTSPClient::notifyStop(h);
     t.join();
     for (auto* s : owner.sinks)

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/LatencyReport.h"
 #include "shell/GLFWAppWindow.h"
 #include "shell/GLFWMessageThread.h"
 
@@ -42,15 +43,6 @@ bool glfwReady() {
     return ready;
 }
 
-void report(benchmark::State& state, std::vector<double>& samplesUs) {
-    std::sort(samplesUs.begin(), samplesUs.end());
-    auto at = [&](double q) { return samplesUs[static_cast<std::size_t>(q * (samplesUs.size() - 1))]; };
-    state.counters["p50_us"] = at(0.5);
-    state.counters["p99_us"] = at(0.99);
-    state.counters["max_us"] = samplesUs.back();
-    state.counters["samples"] = static_cast<double>(samplesUs.size());
-}
-
 // Runs the main loop with a fresh window while driver measures on another thread.
 void measure(benchmark::State& state, const std::function<void(BenchWindow&, std::vector<double>&)>& driver) {
     if (!glfwReady()) {
@@ -72,7 +64,7 @@ void measure(benchmark::State& state, const std::function<void(BenchWindow&, std
         GLFWApp::instance().run(&window);
         t.join();
     }
-    report(state, samples);
+    reportLatencies(state, samples);
 }
 
 void BM_PostCommandLatency(benchmark::State& state) {

@@ -7,10 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "ToolCommandLine.h"
 #include "platform/Process.h"
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : NIMBROSTA_BENCH_DIR;
+    ToolCommandLine cl("nimbrosta-bench-smoke", "[FOLDER]",
+                       "Runs each benchmark program in FOLDER (default: " NIMBROSTA_BENCH_DIR ")\n"
+                       "once with --benchmark_min_time=0.01 and fails when one of them fails.");
+    cl.options().add_options()("folder", boost::program_options::value<std::string>()->default_value(NIMBROSTA_BENCH_DIR),
+                               "folder of the benchmark programs (also the one positional argument)");
+    cl.positional("folder", 1);
+    if (const int status = cl.parse(argc, argv); status >= 0) return status;
+    const std::string folder = cl.values()["folder"].as<std::string>();
     std::vector<std::string> programs;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {

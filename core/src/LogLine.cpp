@@ -1,6 +1,5 @@
 #include "core/LogLine.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <iomanip>
 #include <sys/syscall.h>
@@ -60,18 +59,3 @@ std::uint64_t LogLine::currentThreadId() {
     return id;
 }
 
-std::string formatString(std::string format, ...) {
-    std::string result(100, '\0');
-    for (;;) {
-        va_list args;
-        va_start(args, format);
-        const int n = std::vsnprintf(&result[0], result.size(), format.c_str(), args);
-        va_end(args);
-        if (n < 0) return std::string();
-        if (static_cast<std::size_t>(n) < result.size()) {
-            result.resize(static_cast<std::size_t>(n));
-            return result;
-        }
-        result.assign(result.size() * 2, '\0');
-    }
-}

@@ -53,3 +53,10 @@ std::string codePointsToUtf8(const std::vector<std::uint32_t>& codePoints) {
     }
     return out;
 }
+
+std::string utf8Prefix(const std::string& text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut);
+}

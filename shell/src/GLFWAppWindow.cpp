@@ -59,6 +59,7 @@ struct GLFWAppWindowCallbacks {
             glfwSetWindowShouldClose(w, GLFW_FALSE);
             return;
         }
+        s->closeAccepted_.store(true);
         s->markClosing();
     }
     static void focus(GLFWwindow* w, int focused) {
@@ -106,10 +107,7 @@ GLFWAppWindow::GLFWAppWindow() : commandHandler_(std::make_unique<GLFWAppWindowC
 GLFWAppWindow::~GLFWAppWindow() {
     // A window is destroyed before it is deleted; this only guards against a render
     // thread left running by a window deleted without destroyWindow().
-    if (render_.joinable()) {
-        markClosing();
-        render_.join();
-    }
+    joinRenderThread();
 }
 
 int GLFWAppWindow::guiMouseButton(int glfwButton) {
@@ -219,6 +217,7 @@ bool GLFWAppWindow::create(int logicalWidth, int logicalHeight, const char* titl
     glfwMakeContextCurrent(nullptr);
 
     closing_.store(false);
+    closeAccepted_.store(false);
     stopRender_.store(false);
     renderRunning_.store(true);
     render_ = std::thread(&GLFWAppWindow::renderThread, this);
@@ -409,14 +408,18 @@ void GLFWAppWindow::renderThread() {
     }
 }
 
-void GLFWAppWindow::destroyWindow() {
+void GLFWAppWindow::joinRenderThread() {
     if (render_.joinable()) {
         markClosing();
         render_.join();
     }
+}
+
+void GLFWAppWindow::releaseWindow(bool callOnDestroy) {
+    joinRenderThread();
     if (!window_) return;
     glfwMakeContextCurrent(window_);
-    onDestroy();
+    if (callOnDestroy) onDestroy();
     {
         std::lock_guard<std::recursive_mutex> lock(guiLock_);
         gui_.reset();

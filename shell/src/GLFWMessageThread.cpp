@@ -154,7 +154,9 @@ void GLFWApp::destroyClosedWindows() {
         if (!closing) continue;
         w->markClosing();
         if (w == mainWindow_) {
-            w->destroyWindow();
+            // Only an accepted close request destroys the main window before the loop
+            // ends; Escape, close() and a stopped render thread leave it to the end of run().
+            if (w->closeAccepted_.load()) w->destroyWindow();
             quit_.store(true);
         } else {
             w->destroyWindow();
@@ -175,16 +177,19 @@ void GLFWApp::run(GLFWAppWindow* window) {
         for (GLFWAppWindow* w : std::vector<GLFWAppWindow*>(windows_)) w->dispatchNativeMessages();
         destroyClosedWindows();
     }
-    // Every render thread ends before the loop returns: the main window first, then any
-    // secondary window still open.
+    // onRunEnd sees the main window as the loop left it: still there with its GUI unless a
+    // close request destroyed it, its render thread ended. Then every window still open
+    // goes: secondary windows as on a close, the main window without onDestroy, which
+    // belongs to an accepted close request only.
     window->markClosing();
-    window->destroyWindow();
+    window->joinRenderThread();
+    window->onRunEnd();
     for (GLFWAppWindow* w : std::vector<GLFWAppWindow*>(windows_)) {
         if (w == window) continue;
         w->markClosing();
         w->destroyWindow();
         delete w;
     }
-    window->onRunEnd();
+    window->releaseWindow(false);
     mainWindow_ = nullptr;
 }

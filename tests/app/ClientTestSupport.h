@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "TestSupport.h"
-#include "platform/Process.h"
 
 namespace clienttest {
 
@@ -22,43 +22,27 @@ struct Installation {
     testsupport::TempDir dir;
     std::string exe = dir.file("bin/NimbrostaClient");
     std::string lib = dir.file("bin/lib");
-    std::string outFile = dir.file("stdout");
-    std::string errFile = dir.file("stderr");
-    platform::ProcessHandle process;
+    testsupport::ProgramRun program;
 
     Installation() {
         std::filesystem::create_directories(lib);
         std::filesystem::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/NimbrostaClient", exe);
         std::filesystem::copy_file(std::string(NIMBROSTA_LIB_DIR) + "/lang_en.ini", lib + "/lang_en.ini");
     }
-    ~Installation() {
-        if (process.pid > 0 && !process.exited) {
-            platform::terminateProcess(process);
-            platform::waitForExit(process, 5000);
-        }
-        platform::releaseProcess(process);
-    }
 
-    // Starts the client with args, its output going to outFile and errFile.
-    bool start(const std::vector<std::string>& args) {
-        std::vector<std::string> shArgs = {"-c", "\"$0\" \"$@\" > \"" + outFile + "\" 2> \"" + errFile + "\"", exe};
-        shArgs.insert(shArgs.end(), args.begin(), args.end());
-        return platform::spawnProcess("/bin/sh", shArgs, process) == 0;
-    }
+    // Starts the client with args, its output going to files.
+    bool start(const std::vector<std::string>& args) { return program.start(exe, args); }
 
     // Waits for the end; the exit status, or -1 when it did not end in time.
-    int wait(int timeoutMs = 30000) {
-        if (!platform::waitForExit(process, timeoutMs)) return -1;
-        return process.exitStatus;
-    }
+    int wait(int timeoutMs = 30000) { return program.wait(timeoutMs); }
 
     int run(const std::vector<std::string>& args) {
         if (!start(args)) return -1;
         return wait();
     }
 
-    std::string out() const { return testsupport::readFile(outFile); }
-    std::string err() const { return testsupport::readFile(errFile); }
+    std::string out() const { return program.out(); }
+    std::string err() const { return program.err(); }
 };
 
 struct ChildResult {

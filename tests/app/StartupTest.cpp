@@ -100,6 +100,9 @@ TEST(parseCommandLine, ParseErrorsGoToStandardErrorAndGiveTheUpdater) {
         {{"--ip"}, "the required argument for option '--ip' is missing\n"},
         {{"--version=1"}, "option '--version' does not take any arguments\n"},
         {{"--port="}, "the argument for option '--port' should follow immediately after the equal sign\n"},
+        {{"stray"}, "too many positional options have been specified on the command line\n"},
+        {{"--ip", "1.2.3.4", "--token", "t", "stray"},
+         "too many positional options have been specified on the command line\n"},
     };
     for (const Case& c : cases) {
         const auto r = parse(c.args);
@@ -196,10 +199,37 @@ TEST(NimbrostaClient, WithoutADisplayItEndsWithCodeOneAfterWritingTheStampedConf
     clienttest::Installation app;
     writeFile(app.lib + "/config.ini", "[System]\nConfigVersion=1\n[General]\nIp=10.0.0.5\nToken=abc\n");
     EXPECT_EQ(app.run({"--access_token", "secret-token"}), 1);
-    EXPECT_EQ(app.err(), "X11: The DISPLAY environment variable is missing");
+    EXPECT_EQ(app.err(), "X11: The DISPLAY environment variable is missing\n");
     EXPECT_EQ(readFile(app.lib + "/config.ini"), "[System]\nConfigVersion=Tz4pLw8vRb\n");
     // The arguments are not echoed: the access token must not reach the log.
     EXPECT_EQ(app.out().find("secret-token"), std::string::npos) << app.out();
+}
+
+TEST(NimbrostaClient, HelpAndVersionAnswerWithoutADisplay) {
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
+    testsupport::ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    struct Case {
+        std::vector<std::string> args;
+        std::string outStart;
+    };
+    const Case cases[] = {
+        {{"--help"}, "Options:\n"},
+        {{"-h", "--crash", "test"}, "Options:\n"},
+        {{"--launcher", "--he"}, "Options:\n"},
+        {{"--version"}, "Version is 0.0.33-2-gc4ebe4b"},
+        {{"--version", "--launcher"}, "Version is 0.0.33-2-gc4ebe4b"},
+    };
+    for (const Case& c : cases) {
+        clienttest::Installation app;
+        EXPECT_EQ(app.run(c.args), 0) << c.args[0];
+        EXPECT_EQ(app.out().rfind(c.outStart, 0), 0u) << app.out();
+        EXPECT_EQ(app.err(), "") << c.args[0];
+    }
+    // Anything else starts the windowing library first, as before: a parse error too.
+    clienttest::Installation app;
+    EXPECT_EQ(app.run({"--version", "stray"}), 1);
+    EXPECT_EQ(app.err(), "X11: The DISPLAY environment variable is missing\n");
+    EXPECT_EQ(app.out().find("Version is"), std::string::npos) << app.out();
 }
 
 TEST(NimbrostaClient, WithoutADisplayTheElevatedFirewallChildStillAddsTheRule) {
@@ -211,6 +241,7 @@ TEST(NimbrostaClient, WithoutADisplayTheElevatedFirewallChildStillAddsTheRule) {
     clienttest::Installation app;
     EXPECT_EQ(app.run({"--firewall"}), 0);
     EXPECT_EQ(readFile(home.file("Nimbrosta/firewall_authorized_apps.txt")), "1\tNimbrosta Client\t" + app.exe + "\n");
-    // Any other command still ends with code one without a display.
-    EXPECT_EQ(app.run({"--firewall", "--version"}), 1);
+    // Any other command line still ends with code one without a display (--help and
+    // --version excepted).
+    EXPECT_EQ(app.run({"--firewall", "--launcher"}), 1);
 }

@@ -10,22 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "FnTask.h"
+
 namespace {
 using namespace std::chrono_literals;
 
-// A task whose run is a function; records how often it ran.
-class FnTask : public TaskBase {
-public:
-    explicit FnTask(std::function<bool()> fn, bool repeat = false) : TaskBase(repeat), fn_(std::move(fn)) {}
-    bool run() override {
-        ++runs;
-        return fn_();
-    }
-    std::atomic<int> runs{0};
-
-private:
-    std::function<bool()> fn_;
-};
+using testsupport::FnTask;
 
 // Records (name, thread) in order.
 struct Journal {

@@ -45,3 +45,22 @@ TEST(Utf8, RoundTripsEveryScalarValueSample) {
     for (std::uint32_t cp = 1; cp < 0x110000; cp += 97) all.push_back(cp);
     EXPECT_EQ(utf8ToCodePoints(codePointsToUtf8(all)), all);
 }
+
+TEST(Utf8, PrefixNeverEndsInsideASequence) {
+    struct Case { std::string text; std::size_t maxBytes; std::string expected; };
+    const std::string a25(25, 'a');
+    std::string umlauts;
+    for (int i = 0; i < 14; ++i) umlauts += "\xC3\x84";
+    const Case cases[] = {
+        {"", 26, ""},
+        {"short", 26, "short"},
+        {std::string(40, 'x'), 26, std::string(26, 'x')},
+        {a25 + "\xE2\x82\xAC", 26, a25},                         // the euro sign straddles the limit
+        {a25 + "b\xE2\x82\xAC", 26, a25 + "b"},                  // the cut falls on its lead byte
+        {umlauts, 26, umlauts.substr(0, 26)},                    // 13 whole characters fit exactly
+        {umlauts, 27, umlauts.substr(0, 26)},
+        {"\xF0\x9F\x98\x80" "x", 3, ""},                         // nothing whole fits
+        {std::string(5, '\x80'), 3, ""},                         // only continuation bytes
+    };
+    for (const auto& c : cases) EXPECT_EQ(utf8Prefix(c.text, c.maxBytes), c.expected) << c.maxBytes;
+}

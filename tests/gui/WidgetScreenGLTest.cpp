@@ -17,6 +17,7 @@
 #include "gui/Table.h"
 #include "gui/TableButton.h"
 #include "gui/testing/GLTestWindow.h"
+#include "gui/testing/ScreenGround.h"
 
 #include <gtest/gtest.h>
 
@@ -28,21 +29,6 @@ using guitest::GLTestWindow;
 using guitest::RGBA;
 
 namespace {
-
-// The screen's ground: a panel over the whole window, below everything.
-class Ground : public Widget {
-public:
-    explicit Ground(PlayerGUI* gui) : Widget(gui) {
-        z = -1000;
-        ignoreMouse = 1;
-    }
-    void draw(AbstractGraphicsContext* context) override {
-        int w = 0, h = 0;
-        gui_->getSize(&w, &h);
-        context->setColor(Color(40, 48, 56, 255));
-        gui_->fillRect(context, 0, 0, w, h);
-    }
-};
 
 class Spinner : public FramingAnimation {
 public:
@@ -83,14 +69,6 @@ int brightPixels(GLTestWindow& window, const std::vector<RGBA>& pixels, int x, i
     return n;
 }
 
-void frame(GLTestWindow& window, PlayerGUI& gui) {
-    auto* ctx = window.context();
-    gui.tick(1.0f);
-    ctx->beginFrame();
-    gui.render(ctx);
-    ctx->endFrame();
-}
-
 }  // namespace
 
 TEST(WidgetScreen, SampleScreenWithEveryWidget) {
@@ -100,7 +78,7 @@ TEST(WidgetScreen, SampleScreenWithEveryWidget) {
     PlayerGUI gui(nullptr, ctx);
     ASSERT_TRUE(gui.loadFontStyles(ctx, ""));
     GraphicsFont* font = gui.getDefaultFont();
-    Ground ground(&gui);
+    guitest::ScreenGround ground(&gui, Color(40, 48, 56, 255));
 
     Static title(&gui, "Standard widgets", 0, gui.getFont("selectos-title"));
     title.x = 20;
@@ -221,12 +199,12 @@ TEST(WidgetScreen, SampleScreenWithEveryWidget) {
     oldList.width = 170;
     oldList.setVisibleWithItems(true);
 
-    frame(window, gui);
+    window.renderFrame(gui, 1.0f);
     // Hover the second button and the second visible list item, then draw the frame to keep.
     gui.onMouseMove(hovered.x + 10, hovered.y + 10);
-    frame(window, gui);
+    window.renderFrame(gui, 1.0f);
     gui.onMouseMove(list.items()[2]->x + 10, list.items()[2]->y + 10);
-    frame(window, gui);
+    window.renderFrame(gui, 1.0f);
     // The list's marker shows on the hovered item, in black.
     const int markerX = list.x + list.width - list.padding - 2 * list.markerWidth + 1;
     const auto marked = window.readPixels();
@@ -281,8 +259,8 @@ TEST(WidgetScreen, MessagePopupContents) {
     EXPECT_FALSE(popup.isVisible());
     EXPECT_FALSE(popup.okButton()->isVisible());
     popup.setVisibleWithChildren(true);
-    frame(window, gui);
-    frame(window, gui);
+    window.renderFrame(gui, 1.0f);
+    window.renderFrame(gui, 1.0f);
     window.saveScreenshot("message-popup-contents");
 
     EXPECT_EQ(popup.okButton()->text(), "OK");

@@ -92,10 +92,9 @@ Point windowPos(GLFWAppMessagePopupWindow* p) {
 
 // The window's pixels from the X server, saved as a PNG artifact.
 void screenshot(Display* d, Window w, const std::string& name) {
-    int width = 0, height = 0;
-    const std::vector<std::uint8_t> rgba = x11test::windowRgba(d, w, width, height);
-    ASSERT_FALSE(rgba.empty());
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", width, height, rgba.data()));
+    const x11test::Pixels p = x11test::capture(d, w);
+    ASSERT_FALSE(p.rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", p.width, p.height, p.rgba.data()));
 }
 
 std::string longMessage() {

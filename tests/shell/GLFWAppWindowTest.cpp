@@ -1,6 +1,7 @@
 // Windows under Xvfb: creation size, the render loop's idle and redraw behaviour, the
-// close paths (Escape, a real WM_DELETE_WINDOW with and without veto, render stop,
-// secondary windows), native messages, clipboard and cursor scaling.
+// close paths and what the window sees at the loop's end (Escape, close(), a real
+// WM_DELETE_WINDOW with and without veto, render stop, secondary windows), native
+// messages, clipboard and cursor scaling.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #define GLFW_EXPOSE_NATIVE_X11
 #include <GLFW/glfw3native.h>
 #include <atomic>
+#include <functional>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -47,7 +49,13 @@ public:
     }
     void onDestroy() override { destroyed++; }
     void onRunStart() override { runStarts++; }
-    void onRunEnd() override { runEnds++; }
+    void onRunEnd() override {
+        runEnds++;
+        createdAtRunEnd = isCreated();
+        guiAtRunEnd = getGUI() != nullptr;
+        renderingAtRunEnd = isRenderThreadRunning();
+        destroyedBeforeRunEnd = destroyed.load();
+    }
     int onWin32Message(GLFWwindow*, const NativeWindowMessage& m) override {
         nativeMessages.push_back(m.message);
         nativeOnMain = std::this_thread::get_id();
@@ -60,6 +68,9 @@ public:
     std::atomic<int> passes{0}, drawn{0}, refreshes{0}, closeRequests{0}, destroyed{0}, runStarts{0}, runEnds{0};
     std::atomic<int> lastKey{0};
     std::atomic<bool> allowClose{true};
+    // What onRunEnd saw.
+    bool createdAtRunEnd = false, guiAtRunEnd = false, renderingAtRunEnd = true;
+    int destroyedBeforeRunEnd = -1;
     std::string renderThreadName;
     std::vector<unsigned> nativeMessages;
     std::thread::id nativeOnMain;
@@ -133,24 +144,37 @@ TEST(GLFWAppWindow, AnIdleWindowDrawsOnlyOnceThenOnRedrawRequests) {
     EXPECT_FALSE(window.isRenderThreadRunning());
 }
 
-TEST(GLFWAppWindow, EscapeEndsTheMainLoopWithoutTheCloseHandler) {
+// Escape and close() end the main loop without the close handler: onRunEnd runs while the
+// window and its GUI exist (its render thread ended), and the loop then destroys the window
+// without onDestroy.
+TEST(GLFWAppWindow, EscapeAndCloseEndTheMainLoopBeforeTheWindowGoes) {
     x11test::Connection x;
     ASSERT_TRUE(x);
-    TestWindow window;
-    ASSERT_TRUE(window.create(320, 200, "escape", false, true));
-    const unsigned long id = x11Window(window);
-    std::thread script([&] {
-        x11test::waitUntil([&] { return window.drawn.load() >= 1; });
-        x11test::sendKey(x.get(), id, XK_Escape);
-    });
-    GLFWApp::instance().run(&window);
-    script.join();
-    EXPECT_EQ(window.closeRequests.load(), 0);
-    EXPECT_EQ(window.runStarts.load(), 1);
-    EXPECT_EQ(window.runEnds.load(), 1);
-    EXPECT_EQ(window.destroyed.load(), 1);
-    EXPECT_FALSE(window.isCreated());
-    EXPECT_FALSE(window.isRenderThreadRunning());
+    const std::pair<const char*, std::function<void(TestWindow&, unsigned long)>> ways[] = {
+        {"Escape", [&](TestWindow&, unsigned long id) { x11test::sendKey(x.get(), id, XK_Escape); }},
+        {"close()", [](TestWindow& w, unsigned long) { w.close(); }},
+    };
+    for (const auto& way : ways) {
+        TestWindow window;
+        ASSERT_TRUE(window.create(320, 200, "escape", false, true));
+        const unsigned long id = x11Window(window);
+        std::thread script([&] {
+            x11test::waitUntil([&] { return window.drawn.load() >= 1; });
+            way.second(window, id);
+        });
+        GLFWApp::instance().run(&window);
+        script.join();
+        EXPECT_EQ(window.closeRequests.load(), 0) << way.first;
+        EXPECT_EQ(window.runStarts.load(), 1) << way.first;
+        EXPECT_EQ(window.runEnds.load(), 1) << way.first;
+        EXPECT_TRUE(window.createdAtRunEnd) << way.first;
+        EXPECT_TRUE(window.guiAtRunEnd) << way.first;
+        EXPECT_FALSE(window.renderingAtRunEnd) << way.first;
+        EXPECT_EQ(window.destroyed.load(), 0) << way.first;
+        EXPECT_FALSE(window.isCreated()) << way.first << ": the loop destroys the window after onRunEnd";
+        EXPECT_EQ(window.getGUI(), nullptr) << way.first;
+        EXPECT_FALSE(window.isRenderThreadRunning()) << way.first;
+    }
 }
 
 TEST(GLFWAppWindow, EscapeReachesTheWindowWhenItDoesNotClose) {
@@ -193,6 +217,9 @@ TEST(GLFWAppWindow, ARefusedCloseKeepsTheWindowDrawingAndAnAcceptedOneEndsTheLoo
     EXPECT_EQ(window.closeRequests.load(), 2);
     EXPECT_EQ(window.destroyed.load(), 1);
     EXPECT_EQ(window.runEnds.load(), 1);
+    // An accepted close request destroys the window (onDestroy) before the loop ends.
+    EXPECT_EQ(window.destroyedBeforeRunEnd, 1);
+    EXPECT_FALSE(window.createdAtRunEnd);
 }
 
 TEST(GLFWAppWindow, StoppingTheRenderThreadClosesTheMainWindowAndWakesTheLoop) {
@@ -201,7 +228,10 @@ TEST(GLFWAppWindow, StoppingTheRenderThreadClosesTheMainWindowAndWakesTheLoop) {
     GLFWApp::instance().run(&window);
     EXPECT_GE(window.drawn.load(), 3);
     EXPECT_EQ(window.runEnds.load(), 1);
-    EXPECT_EQ(window.destroyed.load(), 1);
+    EXPECT_TRUE(window.createdAtRunEnd);
+    EXPECT_TRUE(window.guiAtRunEnd);
+    EXPECT_EQ(window.destroyed.load(), 0);
+    EXPECT_FALSE(window.isCreated());
 }
 
 TEST(GLFWAppWindow, SecondaryWindowsAreDestroyedAndDeletedByTheLoop) {

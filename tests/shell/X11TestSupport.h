@@ -138,28 +138,45 @@ inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
     XFlush(d);
 }
 
-// The window's pixels as the X server has them, 8-bit RGBA rows from the top; empty when
-// they cannot be read.
-inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, int& height) {
+// The window's pixels as the X server shows them, as RGBA rows (alpha 255); empty when the
+// window cannot be read.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+    const std::uint8_t* at(int x, int y) const {
+        return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+    }
+};
+
+inline Pixels capture(Display* d, Window w) {
     XSync(d, False);
     XWindowAttributes a{};
-    XGetWindowAttributes(d, w, &a);
-    width = a.width;
-    height = a.height;
+    Pixels p;
+    if (!XGetWindowAttributes(d, w, &a)) return p;
     XImage* image = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    if (!image) return {};
-    std::vector<std::uint8_t> rgba(std::size_t(a.width) * std::size_t(a.height) * 4);
+    if (!image) return p;
+    p.width = a.width;
+    p.height = a.height;
+    p.rgba.resize(std::size_t(a.width) * std::size_t(a.height) * 4);
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
-            std::uint8_t* out = &rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
-            out[0] = std::uint8_t((p & image->red_mask) >> 16);
-            out[1] = std::uint8_t((p & image->green_mask) >> 8);
-            out[2] = std::uint8_t(p & image->blue_mask);
+            const unsigned long v = XGetPixel(image, x, y);
+            std::uint8_t* out = &p.rgba[(std::size_t(y) * std::size_t(a.width) + std::size_t(x)) * 4];
+            out[0] = std::uint8_t((v & image->red_mask) >> 16);
+            out[1] = std::uint8_t((v & image->green_mask) >> 8);
+            out[2] = std::uint8_t(v & image->blue_mask);
             out[3] = 255;
         }
     XDestroyImage(image);
-    return rgba;
+    return p;
+}
+
+// The same pixels as a bare RGBA buffer with the size in width and height.
+inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, int& height) {
+    Pixels p = capture(d, w);
+    width = p.width;
+    height = p.height;
+    return std::move(p.rgba);
 }
 
 // Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().

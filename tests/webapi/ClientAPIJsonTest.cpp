@@ -15,13 +15,10 @@
 namespace {
 const std::string kVh = "version_hash=PC-0.0.33-Kq9tWm3z";
 
-class ClientAPIJsonFixture : public ::testing::Test {
+class ClientAPIJsonFixture : public StubServiceTest {
 protected:
-    static void SetUpTestSuite() { stub = std::make_unique<StubService>(std::string(), 0.3); }
-    static void TearDownTestSuite() { stub.reset(); }
     void SetUp() override {
-        stub->reset();
-        useStubService(*stub);
+        StubServiceTest::SetUp();
         ConfigStore::instance().setString("Debug.TestPlan", "", false);
     }
     const std::string& base() const { return stub->baseUrl(); }
@@ -32,9 +29,7 @@ protected:
         EXPECT_TRUE(api.requestSignIn(email, "secret", user));
         return user;
     }
-    static std::unique_ptr<StubService> stub;
 };
-std::unique_ptr<StubService> ClientAPIJsonFixture::stub;
 
 bool hasLogLine(const std::string& out, const char* letter, const std::string& function, const std::string& text) {
     std::size_t start = 0;

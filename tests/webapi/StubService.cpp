@@ -198,6 +198,8 @@ std::string StubService::makeOtherCa(const std::string& dir) {
     return dir + "/ca.pem";
 }
 
+std::unique_ptr<StubService> StubServiceTest::stub;
+
 void useStubService(const StubService& stub) {
     setenv("NIMBROSTA_SERVICE_URL", stub.baseUrl().c_str(), 1);
     setenv("NIMBROSTA_EXTRA_ROOT_CA", stub.caPath().c_str(), 1);

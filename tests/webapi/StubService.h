@@ -2,7 +2,10 @@
 // Runs the stand-in web service (nimbrosta-stub-service) on 127.0.0.1 for one test program
 // and drives its control endpoints: request log, scripted faults, reset.
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 #include "TestSupport.h"
@@ -62,3 +65,17 @@ using testsupport::captureStdout;
 
 // Points the client at the stand-in (NIMBROSTA_SERVICE_URL, NIMBROSTA_EXTRA_ROOT_CA).
 void useStubService(const StubService& stub);
+
+// A test suite that shares one stand-in service (machine state changes take 0.3 s): started
+// before the suite's first test, reset and pointed at before each test, stopped after the
+// suite.
+class StubServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { stub = std::make_unique<StubService>(std::string(), 0.3); }
+    static void TearDownTestSuite() { stub.reset(); }
+    void SetUp() override {
+        stub->reset();
+        useStubService(*stub);
+    }
+    static std::unique_ptr<StubService> stub;
+};

@@ -1,10 +1,9 @@
 // nimbrosta-rtsp-probe: plays an RTSP stream through our client library into consumers
 // that count (and decode the video with libavcodec, the audio with libopus).
 //
-//   nimbrosta-rtsp-probe [--tcp] [--user U --password P] [--seconds N] [--verbose] URL
-//
 // One line per second while it runs, then exactly one "total:" line. Exit status 0 when
-// the stream played, 1 with a message on standard error when it could not.
+// the stream played, 1 with a message on standard error when it could not, 2 on a bad
+// command line.
 
 #include <atomic>
 #include <chrono>
@@ -23,6 +22,9 @@ extern "C" {
 
 #include "rtspclient/VideoRTSPClient.h"
 #include "rtspclient/VideoRTSPClientDiagnostics.h"
+#include "ToolCommandLine.h"
+
+namespace po = boost::program_options;
 
 namespace {
 
@@ -167,28 +169,31 @@ void printCounters(const char* head, const Counters& c) {
                 static_cast<unsigned long long>(c.lost));
 }
 
-int usage(const char* argv0) {
-    std::fprintf(stderr, "usage: %s [--tcp] [--user U --password P] [--seconds N] [--verbose] URL\n", argv0);
-    return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool tcp = false;
-    std::string user, password, url;
-    double seconds = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--tcp") tcp = true;
-        else if (a == "--verbose") gVerbose = true;
-        else if (a == "--user" && i + 1 < argc) user = argv[++i];
-        else if (a == "--password" && i + 1 < argc) password = argv[++i];
-        else if (a == "--seconds" && i + 1 < argc) seconds = std::atof(argv[++i]);
-        else if (!a.empty() && a[0] != '-' && url.empty()) url = a;
-        else return usage(argv[0]);
-    }
-    if (url.empty()) return usage(argv[0]);
+    ToolCommandLine cl("nimbrosta-rtsp-probe", "[options] URL",
+                       "Plays an RTSP stream (URL: rtsp://...) through the client's RTSP library,\n"
+                       "decodes its H.264 video with libavcodec and its Opus audio with libopus, and\n"
+                       "counts what arrives: one line a second, then one \"total:\" line. Exit status\n"
+                       "0 when media arrived, 1 with a message on standard error when none did.");
+    cl.options().add_options()
+        ("tcp", "ask for RTP over the RTSP connection (interleaved TCP) instead of UDP")
+        ("user", po::value<std::string>()->default_value(""), "user name, when the server asks for one")
+        ("password", po::value<std::string>()->default_value(""), "password, when the server asks for one")
+        ("seconds", po::value<double>()->default_value(0), "stop after this long (0: when the stream ends)")
+        ("verbose", "one line per video unit, audio packet and loss")
+        ("url", po::value<std::string>(), "the stream's rtsp:// address (also the one positional argument)");
+    cl.positional("url", 1);
+    if (const int status = cl.parse(argc, argv); status >= 0) return status;
+    const bool tcp = cl.has("tcp");
+    gVerbose = cl.has("verbose");
+    const std::string user = cl.values()["user"].as<std::string>();
+    const std::string password = cl.values()["password"].as<std::string>();
+    if (!cl.inRange("seconds", 0.0, 1e9)) return 2;
+    const double seconds = cl.values()["seconds"].as<double>();
+    if (!cl.has("url")) return cl.fail("the stream's address is missing");
+    const std::string url = cl.values()["url"].as<std::string>();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

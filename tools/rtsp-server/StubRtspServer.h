@@ -64,6 +64,9 @@ public:
     std::uint16_t port() const { return port_; }
     std::string url() const;
 
+    // Frames of video read from the H.264 file (0 without one, or when it holds none).
+    std::size_t videoFrameCount() const { return videoFrames_.size(); }
+
     std::vector<StubRtspRequest> requests() const;
     std::uint64_t videoPacketsSent() const { return videoSent_.load(); }
     std::uint64_t audioPacketsSent() const { return audioSent_.load(); }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 // Adds one PEM certificate held in memory to the store.
@@ -76,6 +77,20 @@ void HttpClient::setConnectTimeoutMilliseconds(long milliseconds) {
     if (handle) curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds);
 }
 
+void HttpClient::setAbortFlag(const std::atomic<bool>* flag) {
+    abortFlag = flag;
+    if (!handle) return;
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, flag ? &HttpClient::progressCallback : nullptr);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, flag ? this : nullptr);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, flag ? 0L : 1L);
+}
+
+int HttpClient::progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t, std::int64_t) {
+    static_assert(std::is_same<std::int64_t, curl_off_t>::value, "the progress callback takes curl_off_t");
+    const HttpClient* client = static_cast<const HttpClient*>(self);
+    return client->abortFlag && client->abortFlag->load() ? 1 : 0;
+}
+
 bool HttpClient::get(const std::string& url) { return perform(Method::Get, url, std::string()); }
 
 bool HttpClient::post(const std::string& url, const std::string& body) { return perform(Method::Post, url, body); }
@@ -89,6 +104,10 @@ bool HttpClient::perform(Method method, const std::string& url, const std::strin
     LogObjectLiveTime timer(prefix + urlForLog(url));
     if (!handle) {
         curlResult = CURLE_FAILED_INIT;
+        return false;
+    }
+    if (abortFlag && abortFlag->load()) {
+        curlResult = CURLE_ABORTED_BY_CALLBACK;
         return false;
     }
     const long timeout = method == Method::Dummy ? kDummyTimeoutSeconds : static_cast<long>(timeoutSeconds);

@@ -12,7 +12,8 @@ extern const char* const kVersionText;
 // Modes returned by parseCommandLine.
 enum ClientMode { kModeNone = 0, kModeUpdater = 1, kModeLauncher = 2, kModePlayer = 3 };
 
-// Reads the command line. Parse errors are written to standard error and give the updater;
+// Reads the command line. Parse errors (an unknown option, a missing or extra value, a
+// positional argument) are written to standard error and give the updater;
 // --help and --version print and give kModeNone; --firewall adds the firewall rule and
 // gives kModeNone. Connection values go into the settings' volatile layer.
 int parseCommandLine(int argc, char** argv);
@@ -22,7 +23,13 @@ int parseCommandLine(int argc, char** argv);
 // real-time priority setting and initialises GLFW. Returns false when GLFW cannot start.
 bool initApplication();
 
-// GLFW's error callback until the first window exists: the text on standard error.
+// --help and --version, answered before anything is initialised (no display needed).
+// True when one of them was answered and the process ends; false for every other command
+// line, parse errors and the crash test included, which take the normal start-up.
+bool answerWithoutWindows(int argc, char** argv);
+
+// GLFW's error callback until the first window exists: the text and a newline on standard
+// error.
 void glfwErrorToStderr(int code, const char* text);
 
 // The main window of each mode, created and shown; null when it could not be created.

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "core/FormatString.h"
+
 class LogLine {
 public:
     LogLine(int level, const char* function, int line);
@@ -35,9 +37,6 @@ private:
     int level_;
     std::ostringstream buffer_;
 };
-
-// printf-style formatting into a string. An encoding error yields "".
-std::string formatString(std::string format, ...);
 
 // Convenience for the common case: NIMBROSTA_LOG(50, "Class::method") << "text";
 #define NIMBROSTA_LOG(level, function) LogLine((level), (function), __LINE__).stream()

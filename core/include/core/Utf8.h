@@ -14,3 +14,7 @@ std::vector<std::uint32_t> utf8ToCodePoints(const std::string& text);
 
 // Encodes code points (below 2^31) as UTF-8 in one to six bytes. Larger values are skipped.
 std::string codePointsToUtf8(const std::vector<std::uint32_t>& codePoints);
+
+// The text cut to at most maxBytes bytes, never inside a UTF-8 sequence: when the byte at
+// the cut is a continuation byte, the cut moves back to the start of its sequence.
+std::string utf8Prefix(const std::string& text, std::size_t maxBytes);

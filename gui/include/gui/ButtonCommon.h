@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class PlayerGUITask;
+class TaskBase;
 
 class ButtonCommon : public Widget {
 public:
@@ -29,8 +29,10 @@ public:
 
     // A click sends the command id to the window.
     void setCommand(int id);
-    void setCommandTask(std::shared_ptr<PlayerGUITask> task) { commandTask_ = std::move(task); }
-    const std::shared_ptr<PlayerGUITask>& commandTask() const { return commandTask_; }
+    // Any task may be the click task; a PlayerGUITask learns the GUI that runs it. Null: a
+    // click runs nothing.
+    void setCommandTask(std::shared_ptr<TaskBase> task) { commandTask_ = std::move(task); }
+    const std::shared_ptr<TaskBase>& commandTask() const { return commandTask_; }
 
     void setDown(bool down);
     void setHighlighted(bool highlighted);
@@ -66,5 +68,5 @@ protected:
 private:
     void dragTo(int x, int y);
 
-    std::shared_ptr<PlayerGUITask> commandTask_;
+    std::shared_ptr<TaskBase> commandTask_;
 };

@@ -1,5 +1,7 @@
 #include "gui/testing/GLTestWindow.h"
 
+#include "gui/PlayerGUI.h"
+
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <png.h>
@@ -126,6 +128,13 @@ std::string GLTestWindow::saveScreenshot(const std::string& name) {
     const std::string path = artifactsDir() + "/" + name + ".png";
     writePng(path, width_, height_, reinterpret_cast<const std::uint8_t*>(pixels.data()));
     return path;
+}
+
+void GLTestWindow::renderFrame(PlayerGUI& gui, float seconds) {
+    gui.tick(seconds);
+    context_->beginFrame();
+    gui.render(context_.get());
+    context_->endFrame();
 }
 
 }  // namespace guitest

@@ -10,6 +10,9 @@
 // the window open. An accepted close, close(), Escape (when escape closes the window) and
 // stopRender() set the window's close flag; the render thread leaves its loop, and the
 // main loop destroys the window after its wait for events, never inside a GLFW callback.
+// For the main window only an accepted close request runs onDestroy, before onRunEnd; on
+// the other paths onRunEnd runs first, with the window and its GUI still there, and the
+// window is then destroyed without onDestroy.
 
 #include <atomic>
 #include <condition_variable>
@@ -150,7 +153,7 @@ public:
 
     // Main thread: joins the render thread, calls onDestroy, drops the GUI and destroys
     // the GLFW window and the graphics context. Does nothing when nothing was created.
-    void destroyWindow();
+    void destroyWindow() { releaseWindow(true); }
 
     // The number of frames drawn so far (for diagnostics and tests).
     std::uint64_t framesDrawn() const { return framesDrawn_.load(); }
@@ -176,6 +179,9 @@ private:
     void installCallbacks(GLFWwindow* window);
     void renderThread();
     void markClosing();
+    void joinRenderThread();
+    // destroyWindow(), with or without the onDestroy hook.
+    void releaseWindow(bool callOnDestroy);
     void setWindowSize(int width, int height);
 
     // Drawing and GUI calls, with or without the widget toolkit.
@@ -202,6 +208,8 @@ private:
     std::atomic<int> windowHeight_{0};
     std::atomic<bool> stopRender_{false};
     std::atomic<bool> closing_{false};
+    // Set when a close request went through onClose (not by Escape, close() or stopRender()).
+    std::atomic<bool> closeAccepted_{false};
     std::atomic<bool> renderRunning_{false};
     bool escapeCloses_ = true;
     std::atomic<std::uint64_t> framesDrawn_{0};

@@ -111,8 +111,10 @@ public:
     static GLFWApp& instance();
 
     // Main thread: runs the loop with window as the main window until the window has
-    // closed or quit() was called, then destroys every window still open (joining its
-    // render thread; secondary windows are deleted) and calls window->onRunEnd().
+    // closed or quit() was called. Then it ends the main window's render thread, calls
+    // window->onRunEnd() (the window and its GUI still exist unless a close request
+    // destroyed them) and destroys every window still open: secondary windows as on a
+    // close (onDestroy, then deleted), the main window without onDestroy.
     void run(GLFWAppWindow* window);
 
     // Any thread: ends the loop after the current pass.

@@ -2,21 +2,26 @@
 
 #include <GLFW/glfw3.h>
 
+GlfwJoystickSource::Calls GlfwJoystickSource::glfwCalls() {
+    return {&glfwJoystickPresent, &glfwGetJoystickName,  &glfwJoystickIsGamepad,
+            &glfwGetGamepadState, &glfwGetJoystickAxes, &glfwGetJoystickButtons};
+}
+
 GlfwJoystickSource& GlfwJoystickSource::instance() {
     static GlfwJoystickSource source;
     return source;
 }
 
-bool GlfwJoystickSource::present(int joystickId) { return glfwJoystickPresent(joystickId) == GLFW_TRUE; }
+bool GlfwJoystickSource::present(int joystickId) { return calls_.present(joystickId) == GLFW_TRUE; }
 
 std::string GlfwJoystickSource::name(int joystickId) {
-    const char* n = glfwGetJoystickName(joystickId);
+    const char* n = calls_.name(joystickId);
     return n ? std::string(n) : std::string();
 }
 
 void GlfwJoystickSource::read(int joystickId, JoystickReading& out) {
     GLFWgamepadstate pad;
-    if (glfwJoystickIsGamepad(joystickId) && glfwGetGamepadState(joystickId, &pad)) {
+    if (calls_.isGamepad(joystickId) && calls_.gamepadState(joystickId, &pad)) {
         static constexpr int kButtons[kGamepadButtons] = {
             GLFW_GAMEPAD_BUTTON_A,          GLFW_GAMEPAD_BUTTON_B,           GLFW_GAMEPAD_BUTTON_X,
             GLFW_GAMEPAD_BUTTON_Y,          GLFW_GAMEPAD_BUTTON_LEFT_BUMPER, GLFW_GAMEPAD_BUTTON_RIGHT_BUMPER,
@@ -30,12 +35,16 @@ void GlfwJoystickSource::read(int joystickId, JoystickReading& out) {
         out.axes.resize(kGamepadAxes);
         for (int i = 0; i < kGamepadButtons; ++i) out.buttons[i] = pad.buttons[kButtons[i]] ? 1 : 0;
         for (int i = 0; i < kGamepadAxes; ++i) out.axes[i] = pad.axes[kAxes[i]];
+        // GLFW reports a stick pushed up as -1; the default mapping inverts the Y axes of
+        // a pad whose sticks read positive upwards.
+        out.axes[1] = -out.axes[1];
+        out.axes[3] = -out.axes[3];
         return;
     }
     int axisCount = 0;
     int buttonCount = 0;
-    const float* axes = glfwGetJoystickAxes(joystickId, &axisCount);
-    const unsigned char* buttons = glfwGetJoystickButtons(joystickId, &buttonCount);
+    const float* axes = calls_.axes(joystickId, &axisCount);
+    const unsigned char* buttons = calls_.buttons(joystickId, &buttonCount);
     if (!axes) axisCount = 0;
     if (!buttons) buttonCount = 0;
     out.axes.assign(axes, axes + axisCount);

@@ -1,6 +1,7 @@
 // Gamepad states on their way to the stand-in streamer as joystick state requests.
 #include <gtest/gtest.h>
 
+#include <GLFW/glfw3.h>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "StreamTestSupport.h"
 #include "input-lib/InputClient.pb.h"
 #include "stream/session/CommonAPI.h"
+#include "stream/gamepad/GlfwJoystickSource.h"
 #include "stream/gamepad/InterfaceJoystickInputDevice.h"
 #include "stream/gamepad/JoystickManager.h"
 #include "stream/session/SimpleInputInterface.h"
@@ -46,7 +48,7 @@ struct Wire {
         EXPECT_TRUE(app.waitFor(kClientAppVariablesReady));
     }
     // The joystick state requests an action sends, in order.
-    Bodies joystickStates(const std::function<void()>& action) {
+    std::vector<ReceivedFrame> joystickFrames(const std::function<void()>& action) {
         const std::size_t before = stub.frameCount();
         action();
         session.commonAPI().LogString("end");  // marks the end of what the action sent
@@ -56,10 +58,16 @@ struct Wire {
                 return f.size() > before && f.back().type() == Request::LOG_STRING && f.back().request.logmessage() == "end";
             },
             std::chrono::seconds(5)));
-        Bodies out;
+        std::vector<ReceivedFrame> out;
         auto frames = stub.frames();
         for (std::size_t i = before; i < frames.size(); ++i)
-            if (frames[i].type() == Request::JOYSTICK_STATE_V2) out.push_back(bytesOf(frames[i].body));
+            if (frames[i].type() == Request::JOYSTICK_STATE_V2) out.push_back(frames[i]);
+        return out;
+    }
+    // The same, as the bytes of their bodies.
+    Bodies joystickStates(const std::function<void()>& action) {
+        Bodies out;
+        for (const ReceivedFrame& f : joystickFrames(action)) out.push_back(bytesOf(f.body));
         return out;
     }
     StubStreamer stub;
@@ -125,6 +133,70 @@ TEST(JoystickManager, StatesReachTheStreamerOnlyWhenTheyChange) {
     EXPECT_TRUE(screen.devices.empty());
     EXPECT_EQ(w.session.joystickListenerCount(), 0u);
     EXPECT_EQ(w.joystickStates(poll3), Bodies{});
+}
+
+// One recognised gamepad, id 0, behind the GLFW calls: its state is what GLFW's gamepad
+// API would report (sticks -1 up and left, triggers -1 at rest).
+struct ScriptedGlfwPad {
+    static GLFWgamepadstate& state() {
+        static GLFWgamepadstate s{};
+        return s;
+    }
+    static GlfwJoystickSource::Calls calls() {
+        return {[](int id) { return id == 0 ? GLFW_TRUE : GLFW_FALSE; },
+                [](int id) { return id == 0 ? "Scripted Pad" : nullptr; },
+                [](int id) { return id == 0 ? GLFW_TRUE : GLFW_FALSE; },
+                [](int id, GLFWgamepadstate* out) {
+                    if (id != 0) return GLFW_FALSE;
+                    *out = state();
+                    return GLFW_TRUE;
+                },
+                [](int, int* count) -> const float* { return *count = 0, nullptr; },
+                [](int, int* count) -> const unsigned char* { return *count = 0, nullptr; }};
+    }
+};
+
+TEST(GlfwJoystickSource, StickDirectionsReachTheStreamerAsTheDefaultMappingMeansThem) {
+    ScriptedGlfwPad::state() = GLFWgamepadstate{};
+    ScriptedGlfwPad::state().axes[GLFW_GAMEPAD_AXIS_LEFT_TRIGGER] = -1.0f;
+    ScriptedGlfwPad::state().axes[GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER] = -1.0f;
+    GlfwJoystickSource source(ScriptedGlfwPad::calls());
+    Wire w;
+    StreamScreen screen(w.session, source);
+    ASSERT_TRUE(screen.manager.scanDevices());
+
+    // Sticks as GLFW reports them, and the axis bytes the streamer must get: left X, left Y,
+    // right X, right Y (targets 0, 1, 3, 4). Up is 0, down 255, centre 128, right 255.
+    struct Case {
+        const char* what;
+        float leftX, leftY, rightX, rightY;
+        int bytes[4];
+    };
+    const Case cases[] = {
+        {"left stick up", 0, -1, 0, 0, {128, 0, 128, 128}},
+        {"left stick down", 0, 1, 0, 0, {128, 255, 128, 128}},
+        {"left stick half up", 0, -0.5f, 0, 0, {128, 64, 128, 128}},
+        {"right stick up", 0, 0, 0, -1, {128, 128, 128, 0}},
+        {"right stick down", 0, 0, 0, 1, {128, 128, 128, 255}},
+        {"both sticks right", 1, 0, 1, 0, {255, 128, 255, 128}},
+        {"left stick left, right stick up", -1, 0, 0, -1, {0, 128, 128, 0}},
+    };
+    for (const Case& c : cases) {
+        GLFWgamepadstate& pad = ScriptedGlfwPad::state();
+        pad.axes[GLFW_GAMEPAD_AXIS_LEFT_X] = c.leftX;
+        pad.axes[GLFW_GAMEPAD_AXIS_LEFT_Y] = c.leftY;
+        pad.axes[GLFW_GAMEPAD_AXIS_RIGHT_X] = c.rightX;
+        pad.axes[GLFW_GAMEPAD_AXIS_RIGHT_Y] = c.rightY;
+        const auto frames = w.joystickFrames([&] { screen.manager.poll(); });
+        ASSERT_EQ(frames.size(), 1u) << c.what;
+        const auto& state = frames[0].request.joystickstatev2();
+        const auto byteOf = [&](int target) { return static_cast<int>((state.axises1() >> (8 * target)) & 0xFF); };
+        EXPECT_EQ(byteOf(0), c.bytes[0]) << c.what;
+        EXPECT_EQ(byteOf(1), c.bytes[1]) << c.what;
+        EXPECT_EQ(byteOf(3), c.bytes[2]) << c.what;
+        EXPECT_EQ(byteOf(4), c.bytes[3]) << c.what;
+        EXPECT_EQ(state.axises2() & 0xFFFF0000u, 0u) << c.what << ": the triggers (10, 11) stay at rest";
+    }
 }
 
 TEST(InterfaceJoystickInputDevice, ResetSendsRestOnceAndRefusedStatesAreOfferedAgain) {

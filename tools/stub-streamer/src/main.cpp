@@ -1,8 +1,5 @@
 // nimbrosta-stub-streamer: the stand-in streamer for the local demo.
 //
-//   nimbrosta-stub-streamer [--url :8554/stream] [--user u] [--password p]
-//                           [--auth admin|view|fail]
-//
 // Listens on 127.0.0.1 (port chosen by the OS, printed on the first line), authorizes any
 // token, defines the usual video variables, creates the stream on request with the given
 // RTSP postfix and credentials, and answers pings. Every request received is printed.
@@ -13,7 +10,10 @@
 #include <cstring>
 #include <string>
 
+#include "ToolCommandLine.h"
 #include "stubstreamer/StubStreamer.h"
+
+namespace po = boost::program_options;
 
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
@@ -22,23 +22,30 @@ void onSignal(int) { stopRequested = 1; }
 
 int main(int argc, char** argv) {
     StubSessionScript script;
-    script.urlPortAndPostfix = ":8554/stream";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string key = argv[i];
-        const std::string value = argv[i + 1];
-        if (key == "--url") {
-            script.urlPortAndPostfix = value;
-        } else if (key == "--user") {
-            script.user = value;
-        } else if (key == "--password") {
-            script.password = value;
-        } else if (key == "--auth") {
-            script.authorizationReply = value == "view" ? 11 : value == "fail" ? 12 : 10;
-        } else {
-            std::fprintf(stderr, "unknown option %s\n", key.c_str());
-            return 2;
-        }
-    }
+    ToolCommandLine cl("nimbrosta-stub-streamer", "[options]",
+                       "The streamer's side of the client's control channel on 127.0.0.1, for the\n"
+                       "local demo. Prints \"nimbrosta-stub-streamer listening on 127.0.0.1:<port>\"\n"
+                       "(port chosen by the system), authorizes any token, defines a few video\n"
+                       "variables, announces the stream on request with the given RTSP address and\n"
+                       "credentials, answers pings and prints one line per request it receives:\n"
+                       "\"[<connection>] seq <n> len <bytes> type <number> <name>\". Runs until\n"
+                       "interrupted.");
+    cl.options().add_options()
+        ("url", po::value<std::string>()->default_value(":8554/stream"),
+         "port and path of the stream's RTSP address (the client plays rtsp://<streamer host><this>)")
+        ("user", po::value<std::string>()->default_value(script.user), "RTSP user name announced with the stream")
+        ("password", po::value<std::string>()->default_value(script.password), "RTSP password announced with the stream")
+        ("auth", po::value<std::string>()->default_value("admin"),
+         "the token's authorization: admin (full control), view (view only) or fail (refused)");
+    if (const int status = cl.parse(argc, argv); status >= 0) return status;
+    const std::string auth = cl.values()["auth"].as<std::string>();
+    if (auth == "admin") script.authorizationReply = 10;
+    else if (auth == "view") script.authorizationReply = 11;
+    else if (auth == "fail") script.authorizationReply = 12;
+    else return cl.badValue("auth", auth, "admin, view or fail");
+    script.urlPortAndPostfix = cl.values()["url"].as<std::string>();
+    script.user = cl.values()["user"].as<std::string>();
+    script.password = cl.values()["password"].as<std::string>();
     script.definitions = {
         StubStreamer::int32Definition("Video.Bitrate", 10000, 1, script.serverDBId),
         StubStreamer::int32Definition("Video.Framerate", 60, 1, script.serverDBId),
@@ -59,8 +66,10 @@ int main(int argc, char** argv) {
         const auto frames = stub.frames();
         for (; printed < frames.size(); ++printed) {
             const auto& f = frames[printed];
-            std::printf("[%d] seq %u len %u type %d%s\n", f.connection, unsigned(f.sequence),
-                        unsigned(f.length), f.type(), f.parsed ? "" : " (unparsable)");
+            const std::string name = f.parsed ? InputClient::Request::RequestType_Name(f.request.type()) : "";
+            std::printf("[%d] seq %u len %u type %d%s%s%s\n", f.connection, unsigned(f.sequence),
+                        unsigned(f.length), f.type(), name.empty() ? "" : " ", name.c_str(),
+                        f.parsed ? "" : " (unparsable)");
         }
         std::fflush(stdout);
     }

@@ -12,6 +12,7 @@
 // NIMBROSTA_EXTRA_ROOT_CA when that variable is set; libcurl's and OpenSSL's default CA
 // locations are never consulted.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -54,6 +55,10 @@ public:
     // Connect time-out in milliseconds; tests shorten it.
     void setConnectTimeoutMilliseconds(long milliseconds);
 
+    // While the flag is set, requests end at once (or, under way, within about a second)
+    // with CURLE_ABORTED_BY_CALLBACK. The flag must outlive the client; null removes it.
+    void setAbortFlag(const std::atomic<bool>* flag);
+
     // The easy handle (null when libcurl could not make one); used for URL escaping.
     CURL* getHandle() const { return handle; }
 
@@ -68,6 +73,7 @@ private:
     bool perform(Method method, const std::string& url, const std::string& body);
     static std::size_t writeCallback(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t readCallback(char* data, std::size_t size, std::size_t count, void* self);
+    static int progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t, std::int64_t);
 
     CURL* handle = nullptr;
     std::string buffer;
@@ -78,4 +84,5 @@ private:
     std::int32_t timeoutSeconds = kDefaultTimeoutSeconds;
     std::size_t maxReplyBytes = kDefaultMaxReplyBytes;
     bool replyTooLarge = false;
+    const std::atomic<bool>* abortFlag = nullptr;
 };

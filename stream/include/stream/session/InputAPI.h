@@ -9,15 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#include "core/InputAPIEvent.h"
 #include "core/Listenable.h"
 #include "stream/session/GamepadState.h"
 #include "stream/control/InputInterfaceAPIBase.h"
-
-namespace InputAPIEvent {
-enum eInputAPIEvent {
-    kInputSent = 0,  // an input request was sent
-};
-}  // namespace InputAPIEvent
 
 class InputAPI : public InputInterfaceAPIBase, public Listenable<InputAPIEvent::eInputAPIEvent> {
 public:

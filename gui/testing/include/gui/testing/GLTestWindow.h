@@ -10,6 +10,7 @@
 #include <vector>
 
 struct GLFWwindow;
+class PlayerGUI;
 
 namespace guitest {
 
@@ -36,6 +37,8 @@ public:
     RGBA pixel(const std::vector<RGBA>& pixels, int x, int y) const { return pixels[std::size_t(y) * width_ + x]; }
     // Writes the back buffer as a PNG under build/artifacts/<name>.png; returns the path.
     std::string saveScreenshot(const std::string& name);
+    // One frame of a GUI on this window's context: tick, then begin, render and end the frame.
+    void renderFrame(PlayerGUI& gui, float seconds);
 
 private:
     GLFWwindow* window_ = nullptr;

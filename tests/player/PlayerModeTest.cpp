@@ -1,0 +1,138 @@
+// Player mode as a user meets it: the real executable under Xvfb against the stand-in web
+// service. With an access token it fetches the account and draws its window; a token the
+// service refuses opens the error popup, whose OK ends the player; the direct mode opens
+// the stream screen at once. Every run ends cleanly on close with exit code 0, and no
+// secret reaches the log. Screenshots go to build/artifacts/.
+
+#include <gtest/gtest.h>
+
+#include "webapi/JsonReaders.h"
+
+#include <X11/keysym.h>
+
+#include "../app/ClientTestSupport.h"
+#include "../shell/X11TestSupport.h"
+#include "../webapi/StubService.h"
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
+
+namespace {
+
+std::string accessTokenOf(StubService& stub, const char* email) {
+    rapidjson::Document doc;
+    const std::string state = stub.control("state");
+    if (!parseJsonText(doc, state)) return std::string();
+    const rapidjson::Value* account = findMember(doc, email);
+    std::string token;
+    if (account) readJsonString(*account, "access_token", token);
+    return token;
+}
+
+std::vector<std::string> paths(StubService& stub) {
+    std::vector<std::string> out;
+    for (const LoggedRequest& r : stub.log()) out.push_back(r.path);
+    return out;
+}
+
+void saveScreenshot(const x11test::Pixels& p, const std::string& name) {
+    ASSERT_FALSE(p.rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", p.width, p.height, p.rgba.data()));
+}
+
+// Distinct colours among the pixels (a drawn popup has many, a cleared window one).
+std::size_t colourCount(const x11test::Pixels& p) {
+    std::set<std::uint32_t> colours;
+    for (std::size_t i = 0; i + 3 < p.rgba.size(); i += 4)
+        colours.insert(std::uint32_t(p.rgba[i]) << 16 | std::uint32_t(p.rgba[i + 1]) << 8 | p.rgba[i + 2]);
+    return colours.size();
+}
+
+class PlayerModeFixture : public StubServiceTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x);
+        StubServiceTest::SetUp();
+    }
+
+    x11test::Connection x;
+};
+
+}  // namespace
+
+namespace fixtures {
+using PlayerMode = PlayerModeFixture;
+
+TEST_F(PlayerMode, WithAnAccessTokenTheAccountIsFetchedAndTheWindowEndsOnClose) {
+    const std::string token = accessTokenOf(*stub, "user@example.com");
+    ASSERT_FALSE(token.empty());
+    clienttest::Installation app;
+    ASSERT_TRUE(app.start({"--access_token", token}));
+    const Window w = x11test::waitForWindow(x.get(), "Nimbrosta");
+    ASSERT_NE(w, 0u) << app.err();
+    ASSERT_TRUE(x11test::waitUntil([&] { return paths(*stub).size() >= 3; }));
+    EXPECT_EQ(paths(*stub), (std::vector<std::string>{"/api/v1/get_tip.json", "/api/v1/user_active.json",
+                                                      "/client/get_client_info.json"}));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const x11test::Pixels shot = x11test::capture(x.get(), w);
+    saveScreenshot(shot, "player-mode-selection-placeholder");
+    EXPECT_EQ(shot.width, 1280);
+    EXPECT_EQ(shot.height, 720);
+    const std::uint8_t* centre = shot.at(640, 360);
+    EXPECT_EQ(centre[0] + centre[1] + centre[2], 0) << "the placeholder screens draw nothing over the cleared frame";
+
+    x11test::sendDeleteWindow(x.get(), w);
+    EXPECT_EQ(app.wait(), 0);
+    EXPECT_EQ(app.err(), "");
+    const std::string out = app.out();
+    EXPECT_NE(out.find("access token of " + std::to_string(token.size()) + " characters"), std::string::npos) << out;
+    EXPECT_EQ(out.find(token), std::string::npos) << "the access token never reaches the log";
+    EXPECT_EQ(out.find("Unhanded error"), std::string::npos) << out;
+}
+
+TEST_F(PlayerMode, ARefusedTokenOpensTheErrorPopupWhoseOkEndsThePlayer) {
+    clienttest::Installation app;
+    ASSERT_TRUE(app.start({"--access_token", "expired-token"}));
+    const Window popup = x11test::waitForWindow(x.get(), "Nimbrosta Launcher");
+    ASSERT_NE(popup, 0u) << app.out();
+    // The popup builds its widgets on its first frame.
+    x11test::Pixels shot;
+    EXPECT_TRUE(x11test::waitUntil([&] {
+        shot = x11test::capture(x.get(), popup);
+        return colourCount(shot) > 2;
+    })) << "caption, message and button are drawn";
+    saveScreenshot(shot, "player-mode-web-error");
+
+    // The popup's OK button, clicked as a user does.
+    const std::string click = "xdotool mousemove --window " + std::to_string(popup) + " 191 137 click 1";
+    ASSERT_EQ(std::system(click.c_str()), 0);
+    EXPECT_EQ(app.wait(), 0);
+    EXPECT_EQ(app.err(), "");
+    const std::string out = app.out();
+    EXPECT_NE(out.find("]: Unhanded error: Invalid token.\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("expired-token"), std::string::npos) << out;
+}
+
+TEST_F(PlayerMode, TheDirectModeOpensTheStreamScreenAndEndsOnClose) {
+    clienttest::Installation app;
+    ASSERT_TRUE(app.start({"--ip", "127.0.0.1", "--port", "5555", "--token", "Zq7Secret"}));
+    const Window w = x11test::waitForWindow(x.get(), "Nimbrosta");
+    ASSERT_NE(w, 0u) << app.err();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Escape does not close the player.
+    x11test::sendKey(x.get(), w, XK_Escape);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(x11test::findWindow(x.get(), "Nimbrosta"), w);
+    x11test::sendDeleteWindow(x.get(), w);
+    EXPECT_EQ(app.wait(), 0);
+    EXPECT_EQ(app.err(), "");
+    const std::string out = app.out();
+    EXPECT_NE(out.find("]: Connecting to:127.0.0.1 token of 9 characters\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Zq7Secret"), std::string::npos) << out;
+    EXPECT_TRUE(paths(*stub).empty()) << "no account, no web requests";
+}
+
+}  // namespace fixtures

@@ -1,0 +1,122 @@
+// scripts/demo.sh as a new user meets it: its arguments are checked before anything is
+// built, it builds only what the demo runs, and the stand-in streamer's request lines show
+// in the terminal while the player runs. A stand-in cmake first on PATH records the build
+// it is asked for; the programs run are copies of the built ones.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "../stream/StreamTestSupport.h"
+#include "ProgramRun.h"
+#include "TestSupport.h"
+#include "stream/session/SimpleInputInterface.h"
+// Last: Xlib's macros (Status, None) clash with the protocol headers above.
+#include "../shell/X11TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A build folder holding copies of what the demo runs, and a cmake that only records.
+struct DemoSetup {
+    testsupport::TempDir dir;
+    std::string build = dir.file("build");
+    std::string cmakeLog = dir.file("cmake.log");
+    testsupport::ProgramRun demo;
+
+    DemoSetup() {
+        fs::create_directories(dir.file("fake-bin"));
+        const std::string cmake = dir.file("fake-bin/cmake");
+        testsupport::writeFile(cmake, "#!/bin/sh\necho \"$*\" >> '" + cmakeLog + "'\n");
+        chmod(cmake.c_str(), 0755);
+        fs::create_directories(build + "/bin");
+        for (const char* program : {"NimbrostaClient", "nimbrosta-stub-streamer"})
+            fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/" + program, build + "/bin/" + program);
+        fs::copy(NIMBROSTA_LIB_DIR, build + "/bin/lib", fs::copy_options::recursive);
+        fs::remove(build + "/bin/lib/config.ini");
+    }
+
+    bool start(const std::vector<std::string>& args) {
+        std::vector<std::string> scriptArgs = {std::string(NIMBROSTA_SOURCE_DIR) + "/scripts/demo.sh"};
+        scriptArgs.insert(scriptArgs.end(), args.begin(), args.end());
+        const char* path = std::getenv("PATH");
+        return demo.start("/bin/bash", scriptArgs,
+                          {"PATH=" + dir.file("fake-bin") + ":" + (path ? path : ""), "BUILD_DIR=" + build});
+    }
+    int wait(int timeoutMs = 30000) { return demo.wait(timeoutMs); }
+    std::string out() const { return demo.out(); }
+    std::string err() const { return demo.err(); }
+    std::string cmakeCalls() const { return fs::exists(cmakeLog) ? testsupport::readFile(cmakeLog) : ""; }
+};
+
+}  // namespace
+
+TEST(DemoScript, ChecksItsArgumentsBeforeBuilding) {
+    const std::string usage = "usage: bash scripts/demo.sh [player|updater|launcher|-- ARGS]\n";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    };
+    const Case cases[] = {
+        {{"bogus"}, 2, "", usage},
+        {{"player", "extra"}, 2, "", usage},
+        {{"launcher", "--ip"}, 2, "", usage},
+        {{"--help"}, 0, usage, ""},
+    };
+    for (const Case& c : cases) {
+        DemoSetup demo;
+        ASSERT_TRUE(demo.start(c.args));
+        EXPECT_EQ(demo.wait(), c.status) << c.args[0];
+        EXPECT_EQ(demo.out(), c.out) << c.args[0];
+        EXPECT_EQ(demo.err(), c.err) << c.args[0];
+        EXPECT_EQ(demo.cmakeCalls(), "") << c.args[0] << ": nothing may be built";
+    }
+}
+
+TEST(DemoScript, BuildsWhatThePlayerDemoRunsAndShowsTheStreamersRequests) {
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    DemoSetup demo;
+    ASSERT_TRUE(demo.start({}));
+
+    std::string port;
+    ASSERT_TRUE(x11test::waitUntil(
+        [&] {
+            const std::string out = demo.out();
+            const std::string head = "stand-in streamer on 127.0.0.1:";
+            const auto at = out.find(head);
+            if (at == std::string::npos) return false;
+            port = out.substr(at + head.size(), out.find(';', at) - at - head.size());
+            return true;
+        },
+        60000))
+        << demo.out() << demo.err();
+    EXPECT_NE(demo.out().find("A first build takes a few minutes"), std::string::npos) << demo.out();
+    // Only the client and the stand-in streamer are built.
+    const std::string calls = demo.cmakeCalls();
+    EXPECT_NE(calls.find("--build " + demo.build + " -j "), std::string::npos) << calls;
+    EXPECT_NE(calls.find(" --target NimbrostaClient --target nimbrosta-stub-streamer\n"), std::string::npos) << calls;
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 2) << "one configure, one build:\n" << calls;
+
+    {
+        // A session of our own (the player does not connect yet) makes the streamer talk.
+        RecordingApp app;
+        FakePlayerFactory factory;
+        SimpleInputInterface session(&app, &factory);
+        session.SetupConnectionAndStartStream("127.0.0.1", std::stoi(port), "t", "en", false);
+        EXPECT_TRUE(app.waitFor(kClientAppVariablesReady));
+        EXPECT_TRUE(x11test::waitUntil([&] { return demo.out().find("\nstreamer: [") != std::string::npos; }))
+            << demo.out();
+    }
+
+    const Window w = x11test::waitForWindow(x.get(), "Nimbrosta");
+    ASSERT_NE(w, 0u) << demo.err();
+    x11test::sendDeleteWindow(x.get(), w);
+    EXPECT_EQ(demo.wait(), 0) << demo.err();
+    EXPECT_NE(demo.out().find("streamer: [0] seq "), std::string::npos) << demo.out();
+}

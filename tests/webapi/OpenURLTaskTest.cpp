@@ -1,0 +1,91 @@
+// OpenURLTask in its three modes: the browser (the opener replaced by a script that
+// records its argument), GET and POST against the stand-in service, and the three attempts
+// when the host does not answer, after which it ends quietly.
+
+#include "StubService.h"
+
+#include "core/ThreadPool.h"
+#include "webapi/OpenURLTask.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "RecordingUrlOpener.h"
+
+namespace {
+
+std::size_t countLines(const std::string& text, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(OpenURLTask, EachModeOpensOrCallsTheUrl) {
+    StubService stub(std::string(), 0.3);
+    useStubService(stub);
+    testsupport::RecordingUrlOpener opener;
+
+    const std::string page = stub.baseUrl() + "/clients/new?authentication_token=a%20b";
+    const std::string action = stub.baseUrl() + "/action/remind_later?id=2&x=y%20z";
+    const struct {
+        int mode;
+        std::string url;
+        const char* method;  // the request the service gets, or null for none
+    } cases[] = {
+        {OpenURLTask::Browser, page, nullptr},
+        {OpenURLTask::Get, action, "GET"},
+        {OpenURLTask::Post, action, "POST"},
+        {7, action, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        stub.control("clear_log");
+        opener.forget();
+        EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(c.mode, c.url).get()));
+        const auto log = stub.log();
+        if (c.method) {
+            ASSERT_EQ(log.size(), 1u);
+            EXPECT_EQ(log[0].method, c.method);
+            EXPECT_EQ(log[0].target, "/action/remind_later?id=2&x=y%20z");
+        } else {
+            EXPECT_TRUE(log.empty());
+        }
+        if (c.mode == OpenURLTask::Browser) {
+            EXPECT_EQ(opener.waitForUrl(), page) << "the browser gets the URL exactly";
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_FALSE(opener.opened());
+        }
+    }
+
+    // A service that fails answering gets exactly three attempts, then the task ends quietly.
+    for (int mode : {OpenURLTask::Get, OpenURLTask::Post}) {
+        stub.control("clear_log");
+        stub.replyWith("/action/remind_later", "{}", 500, 5);
+        EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(mode, action).get()));
+        EXPECT_EQ(stub.log().size(), 3u);
+        stub.control("clear_faults");
+        stub.control("clear_log");
+        stub.resetConnection("/action/remind_later", 5);
+        EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(mode, action).get()));
+        EXPECT_EQ(stub.log().size(), 3u);
+        stub.control("clear_faults");
+    }
+}
+
+TEST(OpenURLTask, AnUnreachableHostGetsThreeAttemptsAndNothingElse) {
+    // A port nobody listens on: every attempt fails at once.
+    const std::string url = "https://127.0.0.1:9/action";
+    for (int mode : {OpenURLTask::Get, OpenURLTask::Post}) {
+        const std::string out = captureStdout(
+            [&] { EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(mode, url).get())); });
+        const std::string call = mode == OpenURLTask::Get ? "CURL Get https://127.0.0.1:9/action" :
+                                                            "CURL Post https://127.0.0.1:9/action";
+        EXPECT_EQ(countLines(out, " ms, " + call + "\n"), 3u) << out;
+        EXPECT_EQ(out.find("[E]"), std::string::npos) << "it ends quietly: " << out;
+    }
+}

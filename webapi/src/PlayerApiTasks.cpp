@@ -1,0 +1,181 @@
+#include "webapi/PlayerApiTasks.h"
+
+#include <vector>
+
+#include "webapi/ClientAPIJson.h"
+#include "webapi/PlayerApi.h"
+
+namespace {
+const std::int32_t kStatusError = -2;
+const std::int32_t kStatusMessage = 2;
+}  // namespace
+
+void PlayerApiTaskBase::reportApiStatus(const ClientAPIJson& client) {
+    const char* title = client.status == kStatusError ? "Error" : client.status == kStatusMessage ? "Message" : nullptr;
+    if (!title) return;
+    MessageInfo message;
+    message.id = api->clientState.takeLocalMessageId();
+    message.title = title;
+    message.body = client.message.empty() ? client.error : client.message;
+    MessageAction ok;
+    ok.text = "Ok";
+    message.actions.push_back(ok);
+    std::vector<MessageInfo> list{message};
+    api->clientState.addMessages(list);
+}
+
+int PlayerApiTaskBase::retryingAttempts() const { return api->timings().attempts; }
+
+bool PlayerApiTaskBase::runRequest(const RequestOptions& options, const Request& request,
+                                   const std::function<void()>& onSuccess) {
+    ClientState& state = api->clientState;
+    const UserInfo user = state.getUser();
+    ClientAPIJson client;
+    api->configure(client);
+    if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(options.operationState, kVmIdle);
+
+    bool ok = false;
+    for (int attempt = 0; attempt < options.attempts && !ok; ++attempt) {
+        ok = request(client, user);
+        const bool answered = client.client.isOk();
+        if (answered && options.reportStatus) reportApiStatus(client);
+        // A service that answered and refused will refuse again; only a failed transport
+        // is worth another attempt.
+        if (answered || api->isShutDown()) break;
+    }
+    if (ok) {
+        if (onSuccess) onSuccess();
+        return true;
+    }
+    // Aborted because the player is closing: nobody is left to tell.
+    if (api->isShutDown()) return false;
+    if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, options.operationState);
+    if (options.reportFailure) api->onTaskUnhandledError(client.error, options.notify);
+    return false;
+}
+
+bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineRequest& request) {
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.operationState = state;
+    options.reportStatus = true;
+    std::int32_t eta = 0;
+    return runRequest(
+        options, [&](ClientAPIJson& client, const UserInfo& user) { return request(client, user, eta); },
+        [&] { api->clientState.setVmOperationEta(eta); });
+}
+
+bool CreateAndStartVMTask::run() {
+    return runMachineOperation(desktop.isEmpty() ? kVmCreating : kVmStarting,
+                               [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+                                   return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken,
+                                                                         desktop, eta);
+                               });
+}
+
+bool DeleteVMTask::run() {
+    return runMachineOperation(kVmDeleting, [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+        return client.requestDestroyVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+    });
+}
+
+bool StopVMTask::run() {
+    return runMachineOperation(operationState, [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
+        return client.requestStopVM(user.tarnholdUrl, user.tarnholdToken, desktop.name, eta);
+    });
+}
+
+bool DismissMessageTask::run() {
+    if (id >= MessageInfo::kFirstLocalId) {
+        api->clientState.removeMessage(id);
+        return true;
+    }
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestDismissMessage(user.tarnholdUrl, user.tarnholdToken, id);
+        },
+        [&] { api->clientState.removeMessage(id); });
+}
+
+bool SetTimoutTask::run() {
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            return client.requestSetTimeout(user.tarnholdUrl, user.tarnholdToken, timeout);
+        },
+        nullptr);
+}
+
+bool GetClientInfoTask::run() {
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.operationState = kVmFetchingAccount;
+    ClientInfo info;
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            info = ClientInfo();
+            return client.requestGetClientInfo(user.tarnholdUrl, user.tarnholdToken, info);
+        },
+        [&] { api->clientState.setClientInfo(info); });
+}
+
+bool GetMessagesTask::run() {
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    options.notify = false;
+    MessagesReply reply;
+    const bool active = api->clientState.isUserActive();
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            reply = MessagesReply();
+            return client.requestGetMessages(user.tarnholdUrl, user.tarnholdToken, active, reply);
+        },
+        [&] {
+            ClientState& state = api->clientState;
+            state.setAccountBalance(reply.balance);
+            state.setUserPlan(reply.userPlan);
+            state.addMessages(reply.messages);
+        });
+}
+
+bool GetTarnholdTokenTask::run() {
+    RequestOptions options;
+    options.attempts = retryingAttempts();
+    UserInfo refreshed;
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            refreshed = user;
+            return client.requestUserActive(refreshed);
+        },
+        [&] { api->clientState.setUser(refreshed); });
+}
+
+bool GetTipTask::run() {
+    RequestOptions options;
+    options.reportFailure = false;
+    std::string tip;
+    return runRequest(
+        options, [&](ClientAPIJson& client, const UserInfo&) { return client.requestGetTip(tip); },
+        [&] { api->clientState.setTip(tip); });
+}
+
+bool MonitorAllVmStatusTask::run() {
+    RequestOptions options;
+    options.notify = false;
+    std::vector<DesktopInfo> desktops;
+    return runRequest(
+        options,
+        [&](ClientAPIJson& client, const UserInfo& user) {
+            desktops.clear();
+            return client.requestGetDesktops(user.tarnholdUrl, user.tarnholdToken, desktops);
+        },
+        [&] { api->clientState.setDesktops(desktops); });
+}
