@@ -44,6 +44,7 @@ declare -A corpus=(
   [fuzz_opus_sink]=fuzz/stream/corpus-opus
   [fuzz_webapi_reply]=fuzz/webapi/corpus
   [fuzz_crash_description]=fuzz/crashreport/corpus
+  [fuzz_platform_files]=fuzz/platform/corpus
 )
 if [ -n "${FUZZ_TARGETS:-}" ]; then
   read -r -a targets <<< "$FUZZ_TARGETS"
