@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
+
+#include "TestSupport.h"
 
 namespace fuzzfiles {
 
@@ -28,16 +28,8 @@ private:
     std::string path_;
 };
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+// Whole-file reads and writes, as the tests do them.
+using testsupport::readFile;
+using testsupport::writeFile;
 
 }  // namespace fuzzfiles
