@@ -45,6 +45,12 @@ declare -A corpus=(
   [fuzz_webapi_reply]=fuzz/webapi/corpus
   [fuzz_crash_description]=fuzz/crashreport/corpus
   [fuzz_platform_files]=fuzz/platform/corpus
+  [fuzz_rtsp_message]=fuzz/rtspclient/corpus-message
+  [fuzz_sdp]=fuzz/rtspclient/corpus-sdp
+  [fuzz_rtsp_auth]=fuzz/rtspclient/corpus-auth
+  [fuzz_rtsp_url]=fuzz/rtspclient/corpus-url
+  [fuzz_rtp_receiver]=fuzz/rtspclient/corpus-rtp
+  [fuzz_stream_created]=fuzz/stream/corpus-stream-created
 )
 if [ -n "${FUZZ_TARGETS:-}" ]; then
   read -r -a targets <<< "$FUZZ_TARGETS"
