@@ -88,6 +88,14 @@ public:
     std::vector<int> ports;
 };
 
+// The client's windows come and go while this process looks them up: a window gone between
+// two requests is no error here (Xlib's default handler would end the test).
+int ignoreGoneWindows(Display*, XErrorEvent* e) {
+    if (e->error_code == BadWindow || e->error_code == BadDrawable || e->error_code == BadMatch) return 0;
+    std::fprintf(stderr, "X error %d (request %d)\n", e->error_code, e->request_code);
+    std::abort();
+}
+
 bool accepts(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -141,6 +149,19 @@ private:
 
 // The updater's cyan buttons.
 bool isButton(Rgb c) { return c.b > 150 && c.g > 110 && c.r < 90; }
+// The launcher's green sign-in button.
+bool isGreen(Rgb c) { return c.g > 120 && c.g > c.r + 60 && c.g > c.b + 60; }
+
+void run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+
+// Types the account into the sign-in screen (the focus starts in the e-mail box) and sends it.
+void signIn(Window launcher, const std::string& email, const std::string& password) {
+    const std::string focus = "xdotool windowfocus --sync " + std::to_string(launcher);
+    run(focus + " type --delay 5 '" + email + "'");
+    run(focus + " key Tab");
+    run(focus + " type --delay 5 '" + password + "'");
+    run(focus + " key Return");
+}
 
 // The paths of the logged requests, in order, without repeats in a row.
 std::vector<std::string> pathsInOrder(const std::vector<LoggedRequest>& log) {
@@ -169,9 +190,10 @@ std::string joined(const std::vector<std::string>& items) {
 
 }  // namespace
 
-TEST(DemoScript, TheWholeClientFromTheUpdaterToTheLauncherAndItsEnd) {
+TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     x11test::Connection x;
     ASSERT_TRUE(x);
+    XSetErrorHandler(&ignoreGoneWindows);
     WholeClient client;
     ASSERT_TRUE(client.start());
     ASSERT_TRUE(x11test::waitUntil([&] { return client.announced(); }, 30000)) << client.demo.out() << client.demo.err();
@@ -192,13 +214,34 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterToTheLauncherAndItsEnd) {
     const Window launcher = x11test::waitForWindow(x.get(), "Nimbrosta Launcher");
     ASSERT_NE(launcher, 0u) << client.demo.out();
     ClientWindow launcherWindow(x.get(), launcher);
-    launcherWindow.save("2-launcher");
+    const int signInX = 450, signInY = 345;
+    ASSERT_TRUE(launcherWindow.waitFor(signInX, signInY, isGreen)) << client.demo.out();
+    launcherWindow.save("2-launcher-sign-in");
     EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta Updater") == 0; }));
     const std::string firewallList = client.build + "/demo/data/Nimbrosta/firewall_authorized_apps.txt";
     EXPECT_NE(testsupport::readFile(firewallList).find("\tNimbrosta Client\t"), std::string::npos);
 
+    // Signing in with the demo account starts the player (the launcher goes to the tray where
+    // the desktop has one).
+    const std::size_t signInOutput = client.demo.out().size();
+    signIn(launcher, "user@example.com", "secret");
+    const Window player = x11test::waitForWindow(x.get(), "Nimbrosta");
+    ASSERT_NE(player, 0u) << client.demo.out();
+    ClientWindow playerWindow(x.get(), player);
+    playerWindow.save("3-player");
+    EXPECT_EQ(client.demo.out().find("secret", signInOutput), std::string::npos) << "no password in the log";
+
+    // Closing the player brings the launcher back on its sign-in screen.
+    x11test::sendDeleteWindow(x.get(), player);
+    EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta") == 0; }));
+    ASSERT_NE(x11test::waitForWindow(x.get(), "Nimbrosta Launcher"), 0u) << client.demo.out();
+    ASSERT_TRUE(launcherWindow.waitFor(signInX, signInY, isGreen)) << client.demo.out();
+    launcherWindow.save("4-launcher-back");
+
     const std::vector<std::string> paths = pathsInOrder(service.log());
-    EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json"})) << joined(paths);
+    EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json",
+                                "/api/v1/sign_in.json", "/api/v1/user_active.json"}))
+        << joined(paths);
 
     // Closing the last window ends the script, and the stand-ins with it.
     x11test::sendDeleteWindow(x.get(), launcher);
