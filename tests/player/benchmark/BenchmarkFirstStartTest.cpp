@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+// Before the X11 headers, whose macros clash with the JSON reader's names.
+#include "webapi/JsonReaders.h"
+
 #include <filesystem>
 #include <set>
 
@@ -13,7 +16,6 @@
 #include "../../webapi/StubService.h"
 #include "BenchmarkTestSupport.h"
 #include "core/ConfigStore.h"
-#include "webapi/JsonReaders.h"
 
 namespace guitest {
 std::string artifactsDir();
