@@ -122,6 +122,8 @@ TEST(BenchmarkState, PlaysEveryUnitOnceAndAgreesWithAnIndependentCount) {
     const double seconds = double(plugin.lastDecodeEndNs - plugin.initializedAtNs) / 1e9;
     const double independentFps = kUnits / seconds;
     const double reported = bench.config.get<double>("Benchmark.SOFTWARE_HDREADY_LOW_FPS", "0");
+    RecordProperty("reported_fps", std::to_string(reported));
+    RecordProperty("counted_fps", std::to_string(independentFps));
     EXPECT_LE(std::fabs(reported - independentFps) / independentFps, 0.01)
         << "reported " << reported << " fps, counted " << independentFps << "\n" << log;
     const BenchmarkResult& result = bench.storage->results().at("SOFTWARE").at("HDREADY_LOW");
