@@ -3,58 +3,18 @@
 // samples play in its window (a screenshot goes to build/artifacts/), writes its choice to
 // config.ini; the next start finds the benchmark up to date and does not run it again.
 
-#include <gtest/gtest.h>
-
-// Before the X11 headers, whose macros clash with the JSON reader's names.
-#include "webapi/JsonReaders.h"
+#include "../PlayerProcessTestSupport.h"
 
 #include <filesystem>
-#include <set>
 
-#include "../../app/ClientTestSupport.h"
-#include "../../shell/X11TestSupport.h"
-#include "../../webapi/StubService.h"
 #include "BenchmarkTestSupport.h"
 #include "core/ConfigStore.h"
 
-namespace guitest {
-std::string artifactsDir();
-bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
-}  // namespace guitest
-
-namespace {
-
-std::string accessTokenOf(StubService& stub, const char* email) {
-    rapidjson::Document doc;
-    if (!parseJsonText(doc, stub.control("state"))) return std::string();
-    const rapidjson::Value* account = findMember(doc, email);
-    std::string token;
-    if (account) readJsonString(*account, "access_token", token);
-    return token;
-}
-
-// Distinct colours among the pixels (a cleared window has one; a decoded test picture
-// hundreds).
-std::size_t colourCount(const x11test::Pixels& p) {
-    std::set<std::uint32_t> colours;
-    for (std::size_t i = 0; i + 3 < p.rgba.size(); i += 4)
-        colours.insert(std::uint32_t(p.rgba[i]) << 16 | std::uint32_t(p.rgba[i + 1]) << 8 | p.rgba[i + 2]);
-    return colours.size();
-}
-
-class BenchmarkFirstStartFixture : public StubServiceTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(x);
-        StubServiceTest::SetUp();
-    }
-    x11test::Connection x;
-};
-
-}  // namespace
+using playertest::accessTokenOf;
+using playertest::colourCount;
 
 namespace fixtures {
-using BenchmarkGroupState = BenchmarkFirstStartFixture;
+using BenchmarkGroupState = playertest::PlayerModeFixture;
 
 TEST_F(BenchmarkGroupState, AFirstStartMeasuresWithTheRealPluginAndTheNextStartRemembersTheChoice) {
     const std::string token = accessTokenOf(*stub, "user@example.com");
@@ -78,9 +38,7 @@ TEST_F(BenchmarkGroupState, AFirstStartMeasuresWithTheRealPluginAndTheNextStartR
         },
         30000))
         << app.out();
-    ASSERT_FALSE(shot.rgba.empty());
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/benchmark-first-start.png", shot.width, shot.height,
-                                  shot.rgba.data()));
+    playertest::saveScreenshot(shot, "benchmark-first-start");
     ASSERT_TRUE(x11test::waitUntil(
         [&] { return testsupport::readFile(config).find("NeedToRun=0") != std::string::npos; }, 60000))
         << app.out();

@@ -45,9 +45,9 @@ const std::string kCounting = kPlugins + "/counting/render-ffmpeg.so";
 const std::string kNoCuda = kPlugins + "/missing/render-cuda.so";
 
 TestRenderPluginState& counting() {
-    void* library = dlopen(kCounting.c_str(), RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(library, nullptr) << dlerror();
-    return *reinterpret_cast<TestRenderPluginStateFunction>(dlsym(library, "testRenderPluginState"))();
+    TestRenderPluginState* state = testRenderPluginStateOf(kCounting);
+    EXPECT_NE(state, nullptr) << dlerror();
+    return *state;
 }
 
 // The OpenGL renderer string of this display, as the screen reads it.

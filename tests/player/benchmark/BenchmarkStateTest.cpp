@@ -37,10 +37,9 @@ const std::string kFailing = kPlugins + "/failing/render-ffmpeg.so";
 const std::string kNoCuda = kPlugins + "/missing/render-cuda.so";
 
 TestRenderPluginState& pluginState(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(library, nullptr) << dlerror();
-    auto get = reinterpret_cast<TestRenderPluginStateFunction>(dlsym(library, "testRenderPluginState"));
-    return *get();
+    TestRenderPluginState* state = testRenderPluginStateOf(path);
+    EXPECT_NE(state, nullptr) << dlerror();
+    return *state;
 }
 
 // The window as a measurement sees it: the commands it posts.

@@ -2,8 +2,11 @@
 // What the test render plug-ins record, read by the tests through the plug-in's
 // "testRenderPluginState" export. Each plug-in file has its own record.
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 struct TestRenderPluginState {
     std::atomic<int> initModuleCalls{0};
@@ -59,3 +62,13 @@ struct TestRenderPluginState {
 };
 
 using TestRenderPluginStateFunction = TestRenderPluginState* (*)();
+
+// The record of the test plug-in at path, for the tests: the library is opened once more
+// (it then stays open) and asked for its record; null when it does not open.
+inline TestRenderPluginState* testRenderPluginStateOf(const std::string& path) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return nullptr;
+    auto get = reinterpret_cast<TestRenderPluginStateFunction>(dlsym(library, "testRenderPluginState"));
+    return get ? get() : nullptr;
+}
