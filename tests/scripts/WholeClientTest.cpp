@@ -149,6 +149,8 @@ private:
 
 // The updater's cyan buttons.
 bool isButton(Rgb c) { return c.b > 150 && c.g > 110 && c.r < 90; }
+// The benchmark samples' red bar.
+bool isRed(Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }
 // The launcher's green sign-in button.
 bool isGreen(Rgb c) { return c.g > 120 && c.g > c.r + 60 && c.g > c.b + 60; }
 
@@ -228,7 +230,18 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     const Window player = x11test::waitForWindow(x.get(), "Nimbrosta");
     ASSERT_NE(player, 0u) << client.demo.out();
     ClientWindow playerWindow(x.get(), player);
-    playerWindow.save("3-player");
+
+    // Its first start runs the decoder benchmark on the samples (colour bars, red on the
+    // left) and stores the choice in the program's config.ini, then goes on to machine
+    // selection.
+    ASSERT_TRUE(playerWindow.waitFor(100, 360, isRed)) << client.demo.out();
+    playerWindow.save("3-player-benchmark");
+    const std::string config = client.build + "/bin/lib/config.ini";
+    ASSERT_TRUE(x11test::waitUntil(
+        [&] { return testsupport::readFile(config).find("NeedToRun=0") != std::string::npos; }, 30000))
+        << testsupport::readFile(config);
+    EXPECT_NE(testsupport::readFile(config).find("[Decoder]\nChoice="), std::string::npos);
+    playerWindow.save("4-player-machine-selection");
     EXPECT_EQ(client.demo.out().find("secret", signInOutput), std::string::npos) << "no password in the log";
 
     // Closing the player brings the launcher back on its sign-in screen.
@@ -236,7 +249,7 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta") == 0; }));
     ASSERT_NE(x11test::waitForWindow(x.get(), "Nimbrosta Launcher"), 0u) << client.demo.out();
     ASSERT_TRUE(launcherWindow.waitFor(signInX, signInY, isGreen)) << client.demo.out();
-    launcherWindow.save("4-launcher-back");
+    launcherWindow.save("5-launcher-back");
 
     const std::vector<std::string> paths = pathsInOrder(service.log());
     EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json",
