@@ -1,9 +1,11 @@
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
@@ -28,7 +30,10 @@ int openPidfd(pid_t pid) {
 #endif
 }
 
-int spawnWith(bool searchPath, const std::string& file, const std::vector<std::string>& argv, ProcessHandle& out) {
+// outputFd >= 0: the child's standard output goes there, its standard input and error to
+// /dev/null.
+int spawnWith(bool searchPath, const std::string& file, const std::vector<std::string>& argv, ProcessHandle& out,
+              int outputFd = -1) {
     std::vector<char*> pointers;
     pointers.reserve(argv.size() + 1);
     for (const auto& a : argv) pointers.push_back(const_cast<char*>(a.c_str()));
@@ -36,6 +41,11 @@ int spawnWith(bool searchPath, const std::string& file, const std::vector<std::s
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // The child gets standard input, output and error only.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -143,6 +153,47 @@ int spawnElevated(const std::string& path, const std::vector<std::string>& args,
     rest.insert(rest.end(), args.begin(), args.end());
     const int rc = spawnProgram(command, rest, out);
     return rc == ENOENT ? spawnProcess(path, args, out) : rc;
+}
+
+bool runProgramCaptured(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+                        std::string& output, std::size_t maxOutput) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessHandle child;
+    const int rc = spawnWith(program.find('/') == std::string::npos, program, argv, child, fds[1]);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool inTime = true;
+    char buffer[512];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = left.count() > 0 ? ::poll(&p, 1, int(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            inTime = false;
+            break;
+        }
+        const ssize_t n = ::read(fds[0], buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // the end of its output
+        output.append(buffer, std::min(std::size_t(n), maxOutput - std::min(maxOutput, output.size())));
+    }
+    ::close(fds[0]);
+    if (!inTime || !waitForExit(child, std::max(0, int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                         deadline - std::chrono::steady_clock::now()).count())))) {
+        terminateProcess(child);
+        waitForExit(child, -1);
+        inTime = false;
+    }
+    releaseProcess(child);
+    return inTime && child.exitStatus == 0;
 }
 
 bool isRunning(ProcessHandle& process) {

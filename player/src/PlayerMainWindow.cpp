@@ -9,9 +9,9 @@
 #include "gui/GraphicsContextOpenGLGLFW.h"
 #include "gui/PlayerGUI.h"
 #include "player/PlayerWindowState.h"
+#include "player/PowerPlanSwitcher.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
 #include "standins/BenchmarkGroupState.h"
-#include "standins/PowerPlanSwitcher.h"
 #include "standins/SelectOsState.h"
 #include "standins/StreamState.h"
 

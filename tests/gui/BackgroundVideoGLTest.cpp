@@ -180,6 +180,47 @@ TEST_F(DecodedImage, TilesAndPowerOfTwoStorageWithoutPixelBuffers) {
     }
 }
 
+TEST_F(DecodedImage, ExactStorageReadsNoLinePaddingAndIsTexelExactAtItsOwnSize) {
+    // Left half red, right half blue, with lines longer than the picture whose padding holds
+    // luma 255 and extreme chroma, as a decoder's aligned lines may.
+    constexpr int kLuma = kW + 32, kChroma = kW / 2 + 16;
+    std::vector<std::uint8_t> y(std::size_t(kLuma) * kH, 255), u(std::size_t(kChroma) * kH / 2, 0),
+        v(std::size_t(kChroma) * kH / 2, 0);
+    for (int row = 0; row < kH; ++row)
+        for (int x = 0; x < kW; ++x)
+            y[std::size_t(row) * kLuma + x] = x < kW / 2 ? 81 : 41;
+    for (int row = 0; row < kH / 2; ++row)
+        for (int x = 0; x < kW / 2; ++x) {
+            u[std::size_t(row) * kChroma + x] = x < kW / 4 ? 90 : 240;
+            v[std::size_t(row) * kChroma + x] = x < kW / 4 ? 240 : 110;
+        }
+    DecodedFrame frame;
+    frame.format = DecodedFrame::I420;
+    frame.planes[0] = y.data();
+    frame.planes[1] = u.data();
+    frame.planes[2] = v.data();
+    frame.lineSizes[0] = kLuma;
+    frame.lineSizes[1] = frame.lineSizes[2] = kChroma;
+    frame.width = kW;
+    frame.height = kH;
+    struct Case {
+        bool exact;
+        bool edgeClean;    // the last column is the picture's own blue
+        bool crispMiddle;  // the columns beside the colour step are pure
+    } cases[] = {{true, true, true}, {false, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exact ? "exact storage" : "line-wide storage");
+        ::DecodedImage image(2, c.exact);
+        auto px = present(image, frame, c.exact ? "exact-storage" : "line-storage");
+        EXPECT_EQ(near(window_->pixel(px, kW - 1, kH / 2), {0, 0, 255, 255}, 12), c.edgeClean)
+            << text(window_->pixel(px, kW - 1, kH / 2));
+        const bool crisp = near(window_->pixel(px, kW / 2 - 1, 10), {255, 0, 0, 255}, 12) &&
+                           near(window_->pixel(px, kW / 2, 10), {0, 0, 255, 255}, 12);
+        EXPECT_EQ(crisp, c.crispMiddle) << text(window_->pixel(px, kW / 2 - 1, 10)) << " "
+                                        << text(window_->pixel(px, kW / 2, 10));
+    }
+}
+
 TEST_F(DecodedImage, ProgramThatDoesNotLinkIsNotUsed) {
     VideoCapabilityOverrides o;
     o.glslI420Source = "#version 110\nvoid main() { gl_FragColor = undefined_thing; }\n";

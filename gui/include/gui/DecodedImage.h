@@ -31,6 +31,7 @@ struct PlaneTexture {
     int height = 0;
     int storageWidth = 0;  // the allocated size
     int storageHeight = 0;
+    unsigned filter = 0;  // the minification and magnification filter set
 };
 
 // What the driver offers the presenter; read by every DecodedImage constructor.
@@ -65,8 +66,11 @@ public:
         int left = 0, top = 0, right = 0, bottom = 0;  // image pixels, right and bottom exclusive
     };
 
-    // Records the shader mode and the driver's capabilities; logs them.
-    explicit DecodedImage(int shaderMode);
+    // Records the shader mode and the driver's capabilities; logs them. exactStorage: plane
+    // textures as large as the planes (where the driver allows any size) rather than as wide
+    // as the decoder's lines, so that filtering at the right edge reads no padding; a picture
+    // drawn at its own size is then sampled texel for texel rather than blended.
+    explicit DecodedImage(int shaderMode, bool exactStorage = false);
     ~DecodedImage();
 
     DecodedImage(const DecodedImage&) = delete;
@@ -101,9 +105,13 @@ private:
     // luma: for a chroma plane, the tile's luma texture (its storage decides the chroma's).
     PlaneTexture* makePlaneTexture(unsigned internalFormat, unsigned pixelFormat, int w, int h, int hint,
                                    const PlaneTexture* luma = nullptr);
+    // Sets the bound texture's filter when it differs.
+    void setFilter(PlaneTexture* texture, unsigned filter);
     void uploadPlane(PlaneTexture* texture, int plane, const std::uint8_t* pixels, int lineSize, int left, int top);
 
     int shaderMode_;
+    bool exactStorage_;
+    bool nearestAtOwnSize_;
     VideoCapabilities caps_;
     int width_ = 0;
     int height_ = 0;

@@ -4,6 +4,7 @@
 // Arguments travel as an argv array: each arrives byte-exact, blanks and quotes included.
 // A started process is watched through a pidfd where the kernel offers one.
 
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -33,6 +34,13 @@ std::string elevationCommand();
 // Starts path with args through the elevation command; plainly when the command is empty or
 // cannot be found. Returns 0 or an errno.
 int spawnElevated(const std::string& path, const std::vector<std::string>& args, ProcessHandle& out);
+
+// Runs program (looked for in PATH when it has no "/") with args and waits for it, at most
+// timeoutMs, then ends it (SIGKILL). Its standard output is appended to output, at most
+// maxOutput bytes of it; standard input and error are /dev/null. True when it exited with
+// status 0 in time.
+bool runProgramCaptured(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+                        std::string& output, std::size_t maxOutput = 4096);
 
 // True while the child runs; reaps it and fills exitStatus once it has ended.
 bool isRunning(ProcessHandle& process);

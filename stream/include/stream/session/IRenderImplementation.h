@@ -5,6 +5,12 @@
 // The layout is shared with the render plug-ins: the table of virtual operations, then
 // the RenderStatistics block, then the initialised flag. The inline operations below are
 // part of that shared interface and run in the program.
+//
+// Threads: one feeding thread (the media client's, or the benchmark's worker) calls
+// onFrame, setParameterSets, onPacketsLost, needsKeyFrame and getFlags; the render thread
+// (the window's OpenGL context current) calls init, updateFrame, render and release, and
+// deletes the object after release, once the feeding has stopped. The plug-in makes the
+// hand-over between the two safe; the program guards only the counters.
 
 #include <atomic>
 #include <cstdint>
@@ -74,6 +80,16 @@ enum FrameFlags : std::uint32_t {
 
 class IRenderImplementation {
 public:
+    // What a render plug-in library exports (extern "C"):
+    //   IRenderImplementation* createRenderImplementation(int32_t decoderFlags);
+    //     a new implementation for one of the DecoderFlags families, or null;
+    //   bool initModule();
+    //     true when the library can work here; asked once, before the first create.
+    using CreateFunction = IRenderImplementation* (*)(std::int32_t decoderFlags);
+    using InitModuleFunction = bool (*)();
+    static constexpr const char* kCreateExport = "createRenderImplementation";
+    static constexpr const char* kInitModuleExport = "initModule";
+
     virtual ~IRenderImplementation() = default;
     // The consumer's wishes (RenderConsumerFlags).
     virtual int getFlags() = 0;
@@ -93,10 +109,21 @@ public:
     // zero bytes follow that size does not count.
     virtual void decodeFrame(const std::uint8_t* data, int size, int flags) = 0;
     // Render-thread operations used by the player.
+    // Sets up decoder and OpenGL resources; false: the decoder is unusable.
     virtual bool initialize() = 0;
+    // Frees decoder and OpenGL resources (the feeding has stopped).
     virtual void release() = 0;
+    // Waits up to waitMs for decoded pictures; the number decoded since the last call, 0
+    // or less for none.
     virtual int collect(double waitMs) = 0;
+    // Draws the newest picture over the drawable (width x height pixels); scale is 1.0.
     virtual void renderPicture(double scale, int width, int height) = 0;
+
+    // Render thread: initialize, with initialised taking the result.
+    bool init() {
+        initialised = initialize();
+        return initialised;
+    }
 
     // The frame hand-off: counts the frame, decodes it and, for a synchronous consumer,
     // collects the decoded pictures waiting up to 100 ms.

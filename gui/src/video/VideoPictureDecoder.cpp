@@ -1,4 +1,4 @@
-#include "gui/BackgroundVideoDecoder.h"
+#include "gui/VideoPictureDecoder.h"
 
 #include "gui/DecodedImage.h"
 
@@ -16,11 +16,7 @@ extern "C" {
 #include <string>
 #include <utility>
 
-namespace {
-
-// Physical cores: distinct (package, core) pairs of the online processors; 0 (FFmpeg
-// chooses) when the topology cannot be read.
-int physicalCoreCount() {
+int VideoPictureDecoder::physicalCoreCount() {
     DIR* dir = opendir("/sys/devices/system/cpu");
     if (!dir)
         return 0;
@@ -40,13 +36,17 @@ int physicalCoreCount() {
     return int(cores.size());
 }
 
+namespace {
+
 bool isPlanar420(int format) {
     return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
 }
 
 }  // namespace
 
-BackgroundVideoDecoder::BackgroundVideoDecoder() {
+VideoPictureDecoder::VideoPictureDecoder() : VideoPictureDecoder(Settings{}) {}
+
+VideoPictureDecoder::VideoPictureDecoder(Settings settings) : settings_(settings) {
     decodeFrame_ = av_frame_alloc();
     latestFrame_ = av_frame_alloc();
     renderFrame_ = av_frame_alloc();
@@ -55,7 +55,7 @@ BackgroundVideoDecoder::BackgroundVideoDecoder() {
         context_ = avcodec_alloc_context3(codec_);
 }
 
-BackgroundVideoDecoder::~BackgroundVideoDecoder() {
+VideoPictureDecoder::~VideoPictureDecoder() {
     image_.reset();
     avcodec_free_context(&context_);
     av_frame_free(&decodeFrame_);
@@ -65,7 +65,7 @@ BackgroundVideoDecoder::~BackgroundVideoDecoder() {
     av_freep(&convertedBuffer_);
 }
 
-bool BackgroundVideoDecoder::open() {
+bool VideoPictureDecoder::open() {
     std::lock_guard<std::mutex> lock(openMutex_);
     if (opened_)
         return true;
@@ -73,8 +73,9 @@ bool BackgroundVideoDecoder::open() {
         return false;
     shaderMode_ = ::shaderMode();
     context_->err_recognition = AV_EF_IGNORE_ERR;
-    if (shaderMode_ == 0) {
-        // The CPU converts the colours: let the codec use every core.
+    if (shaderMode_ == 0 || settings_.sliceThreadsAlways) {
+        // Slices of one picture are decoded in parallel; frame threads would hold pictures
+        // back. With the GPU converting the colours a clip needs no more than one core.
         context_->thread_type = FF_THREAD_SLICE;
         context_->thread_count = physicalCoreCount();
     } else {
@@ -89,10 +90,15 @@ bool BackgroundVideoDecoder::open() {
     return opened_;
 }
 
-int BackgroundVideoDecoder::decode(const AVPacket* packet) {
+void VideoPictureDecoder::releaseImage() {
+    image_.reset();
+    shown_ = false;
+}
+
+int VideoPictureDecoder::decode(const AVPacket* packet) {
     if (!open())
         return AVERROR(EINVAL);
-    // Only the reader thread feeds and flushes the codec; the render thread holds its own
+    // Only the feeding thread feeds and flushes the codec; the render thread holds its own
     // reference to the picture it uploads.
     int pictures = 0;
     auto receive = [&]() {
@@ -113,7 +119,7 @@ int BackgroundVideoDecoder::decode(const AVPacket* packet) {
     return result < 0 && pictures == 0 ? result : pictures;
 }
 
-void BackgroundVideoDecoder::flush() {
+void VideoPictureDecoder::flush() {
     std::lock_guard<std::mutex> codecLock(codecMutex_);
     std::lock_guard<std::mutex> frameLock(frameMutex_);
     latestNew_ = false;
@@ -121,7 +127,7 @@ void BackgroundVideoDecoder::flush() {
         avcodec_flush_buffers(context_);
 }
 
-bool BackgroundVideoDecoder::convertToBGRA(const AVFrame* frame) {
+bool VideoPictureDecoder::convertToBGRA(const AVFrame* frame) {
     if (!converter_ || frame->width != convertedWidth_ || frame->height != convertedHeight_ ||
         frame->format != convertedSourceFormat_) {
         sws_freeContext(converter_);
@@ -145,7 +151,7 @@ bool BackgroundVideoDecoder::convertToBGRA(const AVFrame* frame) {
     return true;
 }
 
-int BackgroundVideoDecoder::renderFrame(int width, int height) {
+int VideoPictureDecoder::renderFrame(int width, int height) {
     bool gotNew = false;
     {
         std::lock_guard<std::mutex> lock(frameMutex_);
@@ -157,7 +163,7 @@ int BackgroundVideoDecoder::renderFrame(int width, int height) {
     }
     if (gotNew && renderFrame_->width > 0 && renderFrame_->height > 0) {
         if (!image_) {
-            image_ = std::make_unique<DecodedImage>(shaderMode_);
+            image_ = std::make_unique<DecodedImage>(shaderMode_, settings_.exactTextures);
             shown_ = false;
         }
         std::lock_guard<std::mutex> codecLock(codecMutex_);
@@ -177,7 +183,7 @@ int BackgroundVideoDecoder::renderFrame(int width, int height) {
             if (!uploaded) {
                 // No usable colour program here: convert on the CPU from now on.
                 shaderMode_ = 0;
-                image_ = std::make_unique<DecodedImage>(0);
+                image_ = std::make_unique<DecodedImage>(0, settings_.exactTextures);
             }
         }
         if (!uploaded && convertToBGRA(f)) {
