@@ -6,17 +6,40 @@
 
 #include "PlayerUiTestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include "core/LanguageStore.h"
 #include "gui/Static.h"
 #include "player-ui/IPlayerWindow.h"
 #include "player-ui/PopupDialogForm.h"
 #include "player-ui/PopupDialogManager.h"
 #include "webapi/PlayerApi.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
 #include <mutex>
 #include <vector>
 
 namespace playeruitest {
+
+// Loads the given texts as the process's language, replacing whatever was loaded; every
+// other key then reads as itself.
+inline void loadLanguage(const std::map<std::string, std::string>& texts) {
+    char path[] = "/tmp/nimbrosta-lang-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    {
+        std::ofstream out(path);
+        for (const auto& t : texts) out << t.first << "=" << t.second << "\n";
+    }
+    ASSERT_TRUE(LanguageStore::instance().loadFile(path));
+    std::remove(path);
+}
 
 // What a label shows: the text of its spans.
 inline std::string labelText(const Static& label) {

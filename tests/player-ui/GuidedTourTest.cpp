@@ -262,6 +262,20 @@ TEST(TutorialPopup, PlacesItselfByItsAnchor) {
         else
             EXPECT_EQ(popup.y, c.y);
     }
+    {
+        // A page that should point at a widget but was registered without one is centred
+        // rather than reading a null anchor.
+        TourPage page = bench.manager().tour(6);
+        page.page = 6;
+        page.kind = 2;
+        page.anchor = nullptr;
+        PlayerGUILock lock(gui);
+        TutorialPopup popup(gui, page);
+        bench.frame();
+        bench.frame();
+        EXPECT_EQ(popup.kind, 0);
+        EXPECT_NEAR(popup.y + popup.height / 2, 360, 1);
+    }
     // Page 9: 30 below the anchor, centred 50 to the left of the anchor's centre.
     TourPage page = bench.manager().tour(9);
     page.page = 9;

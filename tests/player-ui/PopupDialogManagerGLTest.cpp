@@ -15,9 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <unistd.h>
 
 using guitest::GLTestWindow;
 using guitest::RGBA;
@@ -28,25 +25,21 @@ constexpr Color kStreamGround(70, 90, 110, 255);
 
 // English texts for what the screenshots show.
 void loadTexts() {
-    char path[] = "/tmp/nimbrosta-lang-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    {
-        std::ofstream out(path);
-        out << "dialog_caption_warning=Warning\n"
-               "dialog_content_save_credits=Your machine keeps running and using credits after you leave. "
-               "End the session to save credits.\n"
-               "button_end_session=End session\nbutton_leave_running=Leave running\nbutton_cancel=Cancel\n"
-               "dialog_caption_stream_first_tutorial=The menu\n"
-               "dialog_content_stream_first_tutorial=Click this button to open the menu at any time.\n"
-               "dialog_caption_stream_third_tutorial=Mouse capture\n"
-               "dialog_content_stream_third_tutorial=Keep the pointer inside the stream window.\\nPress "
-               "the keys again to let it go.\n"
-               "text_continue=Next\nbutton_skip=Skip tour\n";
-    }
-    ASSERT_TRUE(LanguageStore::instance().loadFile(path));
-    std::remove(path);
+    playeruitest::loadLanguage({
+        {"dialog_caption_warning", "Warning"},
+        {"dialog_content_save_credits",
+         "Your machine keeps running and using credits after you leave. End the session to save credits."},
+        {"button_end_session", "End session"},
+        {"button_leave_running", "Leave running"},
+        {"button_cancel", "Cancel"},
+        {"dialog_caption_stream_first_tutorial", "The menu"},
+        {"dialog_content_stream_first_tutorial", "Click this button to open the menu at any time."},
+        {"dialog_caption_stream_third_tutorial", "Mouse capture"},
+        {"dialog_content_stream_third_tutorial",
+         "Keep the pointer inside the stream window.\\nPress the keys again to let it go."},
+        {"text_continue", "Next"},
+        {"button_skip", "Skip tour"},
+    });
 }
 
 struct Screen {

@@ -16,14 +16,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <string>
-#include <unistd.h>
 
 using playeruitest::DialogBench;
 using playeruitest::labelText;
+using playeruitest::loadLanguage;
 using Ids = std::vector<int>;
 
 namespace {
@@ -39,20 +37,6 @@ const std::map<std::string, std::string> kTranslated = {
 std::string shown(const std::string& key) {
     const auto it = kTranslated.find(key);
     return it == kTranslated.end() ? key : it->second;
-}
-
-// Loads the given texts as the process's language, replacing whatever was loaded.
-void loadLanguage(const std::map<std::string, std::string>& texts) {
-    char path[] = "/tmp/nimbrosta-lang-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    {
-        std::ofstream out(path);
-        for (const auto& t : texts) out << t.first << "=" << t.second << "\n";
-    }
-    ASSERT_TRUE(LanguageStore::instance().loadFile(path));
-    std::remove(path);
 }
 
 class PopupDialogManagerTest : public ::testing::Test {
