@@ -273,6 +273,9 @@ void PopupDialogManager::setOverlayVisible(bool visible) {
 
 void PopupDialogManager::retire(std::shared_ptr<Widget> widget) {
     if (!widget) return;
+    // A retired callout is still ticked until it is freed, and its anchor may go before that
+    // (the in-stream screen's menu): it must not be read again.
+    if (auto* callout = dynamic_cast<TutorialPopup*>(widget.get())) callout->anchor = nullptr;
     if (PlayerGUI* g = gui()) {
         // The form's content table (and with it every label and button), or the callout's
         // cells, leave the screen and the pointer now.

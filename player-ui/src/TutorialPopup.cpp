@@ -131,6 +131,8 @@ void TutorialPopup::onVisibilityChanged() {
 }
 
 bool TutorialPopup::tick(double) {
+    if (!visible)
+        return false;
     if (!anchor) {
         horizontalAlign = kAlignCentre;
         verticalAlign = kAlignCentre;
