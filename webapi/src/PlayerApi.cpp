@@ -102,7 +102,9 @@ void PlayerApi::post(TaskPtr task) {
 }
 
 namespace {
-// Hands its task to the facade's worker when run.
+// Hands its task to the facade's worker when run. It goes through post rather than the
+// pool's own wrap, so a click after shutdown drops the task instead of reaching a pool that
+// is gone.
 class PostToWorkerTask : public TaskBase {
 public:
     PostToWorkerTask(PlayerApi* api, TaskPtr task) : TaskBase(false), api_(api), task_(std::move(task)) {}
