@@ -115,11 +115,15 @@ struct Rgb {
 class ClientWindow {
 public:
     ClientWindow(Display* d, Window w) : d_(d), w_(w) {}
+    // One pixel, read alone: cheap enough to poll while frames change.
     Rgb at(int x, int y) {
-        const x11test::Pixels p = x11test::capture(d_, w_);
-        if (x < 0 || y < 0 || x >= p.width || y >= p.height) return {};
-        const std::uint8_t* c = p.at(x, y);
-        return {c[0], c[1], c[2]};
+        XSync(d_, False);
+        XImage* image = XGetImage(d_, w_, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return {};
+        const unsigned long p = XGetPixel(image, 0, 0);
+        const Rgb c{int((p & image->red_mask) >> 16), int((p & image->green_mask) >> 8), int(p & image->blue_mask)};
+        XDestroyImage(image);
+        return c;
     }
     // Waits up to 15 s for the pixel to pass the check.
     bool waitFor(int x, int y, bool (*check)(Rgb)) {
@@ -234,13 +238,15 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     // Its first start runs the decoder benchmark on the samples (colour bars, red on the
     // left) and stores the choice in the program's config.ini, then goes on to machine
     // selection.
-    ASSERT_TRUE(playerWindow.waitFor(100, 360, isRed)) << client.demo.out();
-    playerWindow.save("3-player-benchmark");
+    // A loaded machine may finish it before a frame is seen: the stored choice is what counts.
     const std::string config = client.build + "/bin/lib/config.ini";
-    ASSERT_TRUE(x11test::waitUntil(
-        [&] { return testsupport::readFile(config).find("NeedToRun=0") != std::string::npos; }, 30000))
-        << testsupport::readFile(config);
-    EXPECT_NE(testsupport::readFile(config).find("[Decoder]\nChoice="), std::string::npos);
+    const auto benchmarked = [&] {
+        const std::string text = testsupport::readFile(config);
+        return text.find("NeedToRun=0") != std::string::npos && text.find("[Decoder]\nChoice=") != std::string::npos;
+    };
+    x11test::waitUntil([&] { return isRed(playerWindow.at(100, 360)) || benchmarked(); }, 15000);
+    if (isRed(playerWindow.at(100, 360))) playerWindow.save("3-player-benchmark");
+    ASSERT_TRUE(x11test::waitUntil(benchmarked, 30000)) << testsupport::readFile(config);
     playerWindow.save("4-player-machine-selection");
     EXPECT_EQ(client.demo.out().find("secret", signInOutput), std::string::npos) << "no password in the log";
 
