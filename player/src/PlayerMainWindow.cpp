@@ -12,7 +12,7 @@
 #include "player/PowerPlanSwitcher.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
 #include "standins/BenchmarkGroupState.h"
-#include "standins/SelectOsState.h"
+#include "player/selectos/SelectOsState.h"
 #include "standins/StreamState.h"
 
 namespace {
