@@ -43,6 +43,10 @@ bool LoadingAnimation::loadFrames() {
 
 LoadingTable::LoadingTable(IPlayerWindow* window) : Table(window->playerGUI(), 1, 3), window_(window) {
     PlayerGUI* gui = gui_;
+    // Looked up once: the status line is compared with them every frame.
+    pullingText_ = text("text_selectos_pulling_acc");
+    for (const char* state : {"Creating", "Deleting", "Starting", "Stopping", ""})
+        statusTexts_.push_back(LanguageStore::instance().text(statusKeyForState(state)));
     statusLabel_ = std::make_shared<Static>(gui, text("text_select_os_loading"), 0, gui->getFont("selectos-title"));
     animation_ = std::make_shared<LoadingAnimation>(gui);
     tipLabel_ = std::make_shared<Static>(gui, ".", 0, gui->getFont("selectos-info"));
@@ -72,6 +76,14 @@ void LoadingTable::setStatus(const std::string& status) {
     statusLabel_->invalidate();
 }
 
+const std::string& LoadingTable::statusText(const std::string& serverState) const {
+    if (serverState == "Creating") return statusTexts_[0];
+    if (serverState == "Deleting") return statusTexts_[1];
+    if (serverState == "Starting") return statusTexts_[2];
+    if (serverState == "Stopping") return statusTexts_[3];
+    return statusTexts_[4];
+}
+
 std::string LoadingTable::statusKeyForState(const std::string& serverState) {
     if (serverState == "Creating") return "text_select_os_creating";
     if (serverState == "Deleting") return "text_select_os_deleted";
@@ -83,11 +95,10 @@ std::string LoadingTable::statusKeyForState(const std::string& serverState) {
 bool LoadingTable::tick(double) {
     if (!visible) return false;
     ClientState& model = window_->clientState();
-    const std::string pulling = text("text_selectos_pulling_acc");
-    if (statusLabel_->currentText() != pulling) {
+    if (statusLabel_->currentText() != pullingText_) {
         DesktopInfo machine;
         if (selectos::shownMachine(model, machine)) {
-            const std::string status = LanguageStore::instance().text(statusKeyForState(machine.state));
+            const std::string& status = statusText(machine.state);
             if (status != statusLabel_->currentText()) setStatus(status);
         }
     }

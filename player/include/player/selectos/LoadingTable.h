@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gui/FramingAnimation.h"
 #include "gui/Table.h"
@@ -50,6 +51,7 @@ public:
 
 private:
     void requestTip();
+    const std::string& statusText(const std::string& serverState) const;
 
     std::int32_t rowSpacing_ = 60;
     std::shared_ptr<Static> statusLabel_;
@@ -57,4 +59,6 @@ private:
     std::shared_ptr<Static> tipLabel_;
     IPlayerWindow* window_;
     bool tipShown_ = false;
+    std::string pullingText_;
+    std::vector<std::string> statusTexts_;
 };
