@@ -152,13 +152,25 @@ std::string panels(SelectOsState& s) {
 
 std::string panelsOf(SelectionWindow& w) { return fromScreen<std::string>(w, panels, "gone"); }
 
+// The screen's state for a failure message.
+std::string describe(SelectionWindow& w) {
+    return fromScreen<std::string>(
+        w,
+        [&](SelectOsState& s) {
+            return "panels '" + panels(s) + "' status '" + s.statusText() + "' operation " +
+                   std::to_string(w.clientState().getVmOperationState()) + " access " +
+                   (s.accessTable() ? "built" : "none") + " rebuild " + std::to_string(s.rebuildRequested());
+        },
+        "gone");
+}
+
 class SelectionScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         streamer = std::make_unique<StubStreamer>();
         streamer->onRequest(Request::AUTHORIZATION, [](StubConnection& c, const Request&) {
             // The first attempt of each check is refused: the check must try again.
-            if (refusals.fetch_add(1) % 2 == 0) {
+            if (refuseAll || refusals.fetch_add(1) % 2 == 0) {
                 c.respond(Response::AUTHORIZATION_FAILED);
                 c.close();
             } else {
@@ -211,11 +223,19 @@ protected:
     static std::unique_ptr<StubStreamer> streamer;
     static std::unique_ptr<StubService> stub;
     static std::atomic<int> refusals;
+    static std::atomic<bool> refuseAll;
 };
 
 std::unique_ptr<StubStreamer> SelectionScreen::streamer;
 std::unique_ptr<StubService> SelectionScreen::stub;
 std::atomic<int> SelectionScreen::refusals{0};
+std::atomic<bool> SelectionScreen::refuseAll{false};
+
+std::size_t count(const std::string& text, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
 
 std::string mainText(SelectOsState& s) { return s.accessTable() ? s.accessTable()->mainButton()->text() : ""; }
 std::string statusOf(SelectOsState& s) { return s.loadingTable()->statusLabel()->currentText(); }
@@ -264,7 +284,7 @@ TEST_F(SelectionScreen, EachMachineStateShowsItsPanelAndTexts) {
 TEST_F(SelectionScreen, CreateStartAndOpenReachTheStreamScreen) {
     setAccount("Pay As You Go", 0, "[" + desktop("Empty", "") + "]");
     run([&](SelectionWindow& w) {
-        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << describe(w);
         EXPECT_EQ(fromScreen<std::string>(w, mainText), "Create machine");
         screenshot(x, "access-create");
 
@@ -403,6 +423,77 @@ TEST_F(SelectionScreen, AWebFailureWithATextEndsInTheInformationPanel) {
             EXPECT_TRUE(x11test::waitUntil([&] { return !w.getWindow(); })) << "OK ends the player";
         });
     }
+}
+
+TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
+    setAccount("Gamer", 0, "[]");
+    refuseAll = true;
+    std::string log;
+    const auto sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    log = testsupport::captureStdout([&] {
+        run([&](SelectionWindow& w) {
+            // No machine: nothing is built, and every frame says so.
+            sleep(400);
+            EXPECT_EQ(panelsOf(w), "");
+            setDesktops("[" + desktop("On") + "]");
+            onMain<int>([&] {
+                w.playerApi().getClientInfo(nullptr);
+                return 0;
+            });
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            ClientState& model = w.clientState();
+            const auto checks = [&] { return fromScreen<bool>(w, [](SelectOsState& s) { return s.connectionCheck() != nullptr; }); };
+
+            // A start that fails: no check; the state is back to idle and the panels are rebuilt.
+            model.compareAndSetVmOperationState(kVmStarting, kVmIdle);
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+            model.setVmOperationState(kVmFailed);
+            ASSERT_TRUE(x11test::waitUntil([&] { return model.getVmOperationState() == kVmIdle; }));
+            EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            EXPECT_FALSE(checks());
+
+            // Continue before a data centre was chosen does nothing.
+            onMain<int>([&] {
+                std::lock_guard<std::recursive_mutex> lock(w.guiLock());
+                w.Command(kCommandConfirmDatacenter);
+                return 0;
+            });
+            sleep(200);
+            EXPECT_EQ(panelsOf(w), "access");
+
+            // A start that ends: one check.
+            std::printf("-- start ends\n");
+            model.compareAndSetVmOperationState(kVmStarting, kVmIdle);
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+            model.setVmOperationState(kVmIdle);
+            EXPECT_TRUE(x11test::waitUntil(checks));
+
+            // Opening again while a check runs: the new one starts before the old one goes.
+            std::printf("-- open again\n");
+            onMain<int>([&] {
+                std::lock_guard<std::recursive_mutex> lock(w.guiLock());
+                w.Command(kCommandStartConnectionCheck);
+                return 0;
+            });
+            sleep(200);
+            std::printf("-- end\n");
+        });
+    });
+    refuseAll = false;
+    EXPECT_GE(count(log, "]: Empty vms!\n"), 2u) << "logged at every frame while there is no machine";
+    EXPECT_NE(log.find("[E]["), std::string::npos);
+    const std::string failed = log.substr(0, log.find("-- start ends"));
+    EXPECT_EQ(count(failed, "ConnectionTester begin testing connection"), 0u) << "no check after a failed start";
+    const std::string ended = log.substr(log.find("-- start ends"), log.find("-- open again") - log.find("-- start ends"));
+    EXPECT_EQ(count(ended, "ConnectionTester begin testing connection"), 1u);
+    EXPECT_EQ(count(ended, "ConnectionTester finish"), 0u);
+    const std::string again = log.substr(log.find("-- open again"), log.find("-- end") - log.find("-- open again"));
+    const std::size_t begin = again.find("ConnectionTester begin testing connection");
+    const std::size_t finish = again.find("ConnectionTester finish");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(finish, std::string::npos);
+    EXPECT_LT(begin, finish) << "the replacement is made before the running check is destroyed";
+    EXPECT_NE(log.find("ConnectionTester critical error!"), std::string::npos) << "a refused key is logged";
 }
 
 int main(int argc, char** argv) {
