@@ -24,7 +24,7 @@ InformationTable::InformationTable(IPlayerWindow* window) : Table(window->player
     contentBlock_ = std::make_shared<Table>(gui, 1, 2);
     titleLabel_ = std::make_shared<Static>(gui, "none", 0, gui->getFont("selectos-title"));
     textLabel_ = std::make_shared<Static>(gui, "none", 2, gui->getFont("selectos-caption"));
-    textLabel_->setSizeLimits(kTextWidth, 0, kTextWidth, 0);
+    textLabel_->setSizeLimits(0, 0, kTextWidth, 0);
     textLabel_->invalidate();
     gui->setVisible(this, false);
     gui->setVisible(titleLabel_.get(), false);

@@ -32,7 +32,7 @@ PlanSubTable::PlanSubTable(IPlayerWindow* window, PlayerGUI* gui, const std::str
     descriptionLabel_ = std::make_shared<Static>(gui, description, 2, gui->getFont("selectos-info"));
     gui->setEnabled(descriptionLabel_.get(), false);
     // A fixed height, so both columns line up whatever their texts.
-    descriptionLabel_->setSizeLimits(columnWidth_, descriptionHeight_, columnWidth_, descriptionHeight_);
+    descriptionLabel_->setSizeLimits(0, descriptionHeight_, columnWidth_, descriptionHeight_);
     descriptionLabel_->invalidate();
     planName_ = name;
     std::transform(planName_.begin(), planName_.end(), planName_.begin(),
@@ -119,7 +119,7 @@ PlanTable::PlanTable(IPlayerWindow* window, PlayerGUI* gui) : Table(gui, 1, 3), 
     gui->setEnabled(textLabel_.get(), false);
     // As wide as the two columns below it.
     const int textWidth = 2 * PlanSubTable::kColumnWidth + columnSpacing_;
-    textLabel_->setSizeLimits(textWidth, 0, textWidth, 0);
+    textLabel_->setSizeLimits(0, 0, textWidth, 0);
     textLabel_->invalidate();
     highColumn_ = std::make_shared<PlanSubTable>(window, gui, "High", 1, text("text_selectos_plan_table_text2"),
                                                  kDescriptionHeight);

@@ -33,11 +33,11 @@ SelectDCTable::SelectDCTable(IPlayerWindow* window, PlayerGUI* gui, const std::v
 
     titleLabel_ = std::make_shared<Static>(gui, text("text_selectos_dc_caption"), 0, gui->getFont("selectos-title"));
     topText_ = std::make_shared<Static>(gui, text("text_selectos_dc_text_top"), 2, gui->getFont("selectos-caption"));
-    topText_->setSizeLimits(kTextWidth, 0, kTextWidth, 0);
+    topText_->setSizeLimits(0, 0, kTextWidth, 0);
     topText_->invalidate();
     gui->setEnabled(topText_.get(), false);
     bottomText_ = std::make_shared<Static>(gui, text("text_selectos_dc_text_bot"), 2, gui->getFont("selectos-info"));
-    bottomText_->setSizeLimits(kTextWidth, 0, kTextWidth, 0);
+    bottomText_->setSizeLimits(0, 0, kTextWidth, 0);
     bottomText_->invalidate();
     gui->setEnabled(bottomText_.get(), false);
 

@@ -347,8 +347,11 @@ bool SelectOsState::onCommand(int id) {
         case kCommandStatusPullingAccount: setStatus("text_selectos_pulling_acc"); break;
         case kCommandReconnectAfterMessages: reconnectAfterInformation_ = true; break;
         case kCommandRestorePanels:
-            informationTable_->closeRequested = true;
-            showInformation(false);
+            // Also reaches the screen while it is still pending, before enter built the panel.
+            if (informationTable_) {
+                informationTable_->closeRequested = true;
+                showInformation(false);
+            }
             break;
         case kCommandShowLoadingPanel: showLoading(); break;
         case kCommandStartConnectionCheck:

@@ -150,6 +150,25 @@ TEST_F(Panels, SingleVMAccessTableFormatsTheFigures) {
     EXPECT_EQ(table.trialLabel()->currentText(), "trial 2 h 5 min");
 }
 
+TEST_F(Panels, ATranslationWhoseFormatDoesNotFitShowsItsTextUnformatted) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("lang_bad.ini"),
+                           "text_selectos_main_dorvik_computer=%d %n machine\n"
+                           "text_selectos_memory=%s of %s\n"
+                           "text_selectos_trial_ends_in=%d h\n"
+                           "text_selectos_plan_table_cost=%s credit\n");
+    ASSERT_TRUE(LanguageStore::instance().loadFile(dir.file("lang_bad.ini")));
+    SingleVMAccessTable table(&window, &commands, 270, 50);
+    table.setDesktops({machine("Desktop", "Off", "eu")}, plan("Gamer"));
+    table.setAccountInfo(12, 5, 7, 50, 125);
+    EXPECT_EQ(table.mainButton()->text(), "%d %n machine");
+    EXPECT_EQ(labelText(table.storageLabel()), "%s of %s");
+    EXPECT_EQ(labelText(table.trialLabel()), "2 h") << "an argument left over is harmless";
+    PlanSubTable column(&window, bench.gui.get(), "High", 1, "fast", 60);
+    EXPECT_EQ(labelText(column.costLabel()), "%s credit");
+    selectostest::loadTestTexts();
+}
+
 TEST_F(Panels, TheMainButtonLeadsToTheDatacentresThePlansOrTheConnectionCheck) {
     testsupport::TempDir dir;
     ConfigStore::instance().setPathAndLoad(dir.file("config.ini"));

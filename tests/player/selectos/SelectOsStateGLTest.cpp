@@ -342,7 +342,7 @@ TEST_F(SelectionScreen, StopAndDeleteSendTheirRequestsAndFollowTheMachine) {
             EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
             EXPECT_TRUE(x11test::waitUntil([&] { return fromScreen<std::string>(w, mainText) == step.after; }))
                 << fromScreen<std::string>(w, mainText);
-            EXPECT_EQ(panelsOf(w), "access");
+            EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
             std::vector<std::string> sent;
             for (const LoggedRequest& r : stub->log())
                 if (r.path == step.path) sent.push_back(r.query);
@@ -493,7 +493,6 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
     ASSERT_NE(begin, std::string::npos);
     ASSERT_NE(finish, std::string::npos);
     EXPECT_LT(begin, finish) << "the replacement is made before the running check is destroyed";
-    EXPECT_NE(log.find("ConnectionTester critical error!"), std::string::npos) << "a refused key is logged";
 }
 
 int main(int argc, char** argv) {
