@@ -12,7 +12,7 @@
 #include "player/PlayerWindowState.h"
 #include "player/PowerPlanSwitcher.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
-#include "standins/SelectOsState.h"
+#include "player/selectos/SelectOsState.h"
 #include "standins/StreamState.h"
 
 namespace {

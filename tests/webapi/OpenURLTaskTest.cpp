@@ -77,6 +77,35 @@ TEST(OpenURLTask, EachModeOpensOrCallsTheUrl) {
     }
 }
 
+TEST(OpenURLTask, TheBrowserGetsOnlyWebPages) {
+    testsupport::RecordingUrlOpener opener;
+    const struct {
+        const char* url;
+        bool opened;
+    } cases[] = {
+        {"https://example.com/clients/new", true},
+        {"HTTP://example.com/", true},
+        {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},
+        {"--help", false},
+        {"steam://run/1", false},
+        {"https:", false},
+        {"https://", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        opener.forget();
+        EXPECT_TRUE(ThreadPool::execute(std::make_shared<OpenURLTask>(OpenURLTask::Browser, c.url).get()));
+        if (c.opened) {
+            EXPECT_EQ(opener.waitForUrl(), c.url);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            EXPECT_FALSE(opener.opened());
+        }
+    }
+}
+
 TEST(OpenURLTask, AnUnreachableHostGetsThreeAttemptsAndNothingElse) {
     // A port nobody listens on: every attempt fails at once.
     const std::string url = "https://127.0.0.1:9/action";

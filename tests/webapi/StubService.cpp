@@ -114,12 +114,13 @@ std::string makeTempDir() {
     return dir;
 }
 
-StubService::StubService(const std::string& certDir, double etaSeconds)
+StubService::StubService(const std::string& certDir, double etaSeconds, const std::vector<std::string>& extraArgs)
     : ownsCertDir_(certDir.empty()), certDir_(certDir.empty() ? makeTempDir() : certDir) {
     int stdoutFd = -1;
-    pid_ = spawn({"/usr/bin/python3", stubScript(), "--cert-dir", certDir_, "--eta", std::to_string(etaSeconds),
-                  "--exit-on-stdin-eof"},
-                 stdinFd_, stdoutFd);
+    std::vector<std::string> args{"/usr/bin/python3", stubScript(), "--cert-dir", certDir_, "--eta",
+                                  std::to_string(etaSeconds), "--exit-on-stdin-eof"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    pid_ = spawn(args, stdinFd_, stdoutFd);
     const std::string line = readLine(stdoutFd, 15000);
     close(stdoutFd);
     port_ = std::atoi(field(line, "port").c_str());

@@ -22,7 +22,9 @@ struct LoggedRequest {
 class StubService {
 public:
     // certDir empty: a fresh temporary folder with a fresh test CA.
-    explicit StubService(const std::string& certDir = std::string(), double etaSeconds = 1.0);
+    // extraArgs: more options of the stand-in (--streamer-port and the like).
+    explicit StubService(const std::string& certDir = std::string(), double etaSeconds = 1.0,
+                         const std::vector<std::string>& extraArgs = {});
     // A stand-in service that someone else started and stops (a script under test): only its
     // control endpoints are used.
     struct Running {};

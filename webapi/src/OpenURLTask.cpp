@@ -1,11 +1,35 @@
 #include "webapi/OpenURLTask.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "core/LogLine.h"
 #include "platform/Url.h"
 #include "webapi/HttpClient.h"
+
+namespace {
+
+// Only web pages go to the browser. The URL comes from the service (a message action); any
+// other scheme (file:, a program's own scheme, an option-looking text) would have the
+// desktop's opener start whatever handles it.
+bool isWebUrl(const std::string& url) {
+    std::string scheme = url.substr(0, url.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (scheme.size() == url.size()) return false;
+    const std::string rest = url.substr(scheme.size());
+    return (scheme == "http" || scheme == "https") && rest.compare(0, 3, "://") == 0 && rest.size() > 3;
+}
+
+}  // namespace
 
 bool OpenURLTask::run() {
     switch (mode_) {
     case Browser:
+        if (!isWebUrl(url_)) {
+            NIMBROSTA_LOG(50, "OpenURLTask::run") << "not a web page, not opened (" << url_.size() << " bytes)";
+            break;
+        }
         // The opener's own result is not checked: the page either opens or it does not, and
         // there is nobody to tell.
         platform::openUrl(url_);

@@ -3,7 +3,8 @@
 // or with a POST of an empty body (mode 2); other modes do nothing. The player's facade and
 // the launcher post it to their workers. It reports nothing and always succeeds: a GET or
 // POST is tried up to three times, stopping at the first transport success, and its reply
-// is ignored.
+// is ignored. The browser gets only http and https URLs (the URLs come from the service);
+// anything else is logged and dropped.
 
 #include <string>
 

@@ -1,0 +1,502 @@
+// The machine-selection screen as a user meets it: the real player window under Xvfb,
+// signed in at the stand-in web service whose running machines point at the stand-in
+// streamer, driven by clicks (xdotool) on the panels' buttons. Screenshots of the states
+// go to build/artifacts/selectos-*.png.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "SelectOsTestSupport.h"
+#include "gui/Button.h"
+#include "gui/ImageButton.h"
+#include "gui/List.h"
+#include "gui/Static.h"
+#include "input-lib/InputClient.pb.h"
+#include "player-ui/PlayerCommandIds.h"
+#include "player-ui/SOSPopupTable.h"
+#include "player-ui/menu/MenuButton.h"
+#include "player/PlayerMainWindow.h"
+#include "player/selectos/InformationTable.h"
+#include "player/selectos/LoadingTable.h"
+#include "player/selectos/PlanTable.h"
+#include "player/selectos/SelectDCTable.h"
+#include "player/selectos/SelectOsState.h"
+#include "player/selectos/SingleVMAccessTable.h"
+#include "player/selectos/TrialEndedTable.h"
+#include "stubstreamer/StubStreamer.h"
+
+// X11 last: its macros (Status, Bool) clash with the protobuf and JSON headers.
+#include "../../shell/ShellTestSupport.h"
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
+
+using namespace shelltest;
+using InputClient::Request;
+using InputClient::Response;
+
+namespace {
+
+constexpr const char* kTitle = "selectos";
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+class SelectionWindow;
+
+// The real screen; the window hears when it goes.
+class TrackedSelectOs : public SelectOsState {
+public:
+    TrackedSelectOs(SelectionWindow* window);
+    ~TrackedSelectOs() override;
+
+private:
+    SelectionWindow* owner_;
+};
+
+// A screen that does nothing: the benchmark's place, and the in-stream screen's marker.
+class InertScreen : public PlayerWindowState {
+public:
+    using PlayerWindowState::PlayerWindowState;
+    bool enter() override { return true; }
+    void leave() override {}
+    bool update(std::recursive_mutex&) override { return true; }
+    bool isFinished() override { return false; }
+};
+
+PlayerApiTimings fastTimings() {
+    PlayerApiTimings t;
+    t.machinePollPeriodMs = 150;
+    return t;
+}
+
+class SelectionWindow : public PlayerMainWindow {
+public:
+    SelectionWindow() : PlayerMainWindow(fastTimings()) {}
+    SelectOsState* screen = nullptr;  // under the GUI lock
+
+protected:
+    PlayerWindowState* createScreen(int commandId) override {
+        if (commandId == kCommandSelectionScreen) return new TrackedSelectOs(this);
+        return new InertScreen(this, commandId);
+    }
+};
+
+TrackedSelectOs::TrackedSelectOs(SelectionWindow* window)
+    : SelectOsState(window, kCommandSelectionScreen, std::chrono::milliseconds(50)), owner_(window) {
+    owner_->screen = this;
+}
+TrackedSelectOs::~TrackedSelectOs() { owner_->screen = nullptr; }
+
+// Reads from the screen on the main thread under the GUI lock; a default when it is gone.
+template <typename T>
+T fromScreen(SelectionWindow& w, std::function<T(SelectOsState&)> fn, T otherwise = T()) {
+    return onMain<T>([&] {
+        std::lock_guard<std::recursive_mutex> lock(w.guiLock());
+        return w.screen ? fn(*w.screen) : otherwise;
+    });
+}
+
+bool waitForScreen(SelectionWindow& w, int id) {
+    return x11test::waitUntil([&] { return onMain<int>([&] { return w.currentScreenCommandId(); }) == id; }, 15000);
+}
+
+// A real pointer click on the centre of the widget the function picks.
+// Waits until the widget is visible and has kept its place for two frames or so (a panel
+// just rebuilt is laid out by the next frame).
+void clickOn(x11test::Connection& x, SelectionWindow& w, std::function<Widget*(SelectOsState&)> pick) {
+    const auto place = [&] {
+        return fromScreen<Rect>(w, [&](SelectOsState& s) {
+            Widget* widget = pick(s);
+            return widget && widget->isVisible() ? Rect{widget->x, widget->y, widget->width, widget->height}
+                                                 : Rect{-1, -1, 0, 0};
+        });
+    };
+    Rect r;
+    ASSERT_TRUE(x11test::waitUntil([&] {
+        r = place();
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        const Rect again = place();
+        return r.x >= 0 && (r.x > 0 || r.y > 0) && r.x == again.x && r.y == again.y;
+    })) << "no such widget on screen";
+    const Window win = x11test::findWindow(x.get(), kTitle);
+    const int cx = r.x + r.width / 2, cy = r.y + r.height / 2;
+    const std::string command = "xdotool mousemove --window " + std::to_string(win) + " " + std::to_string(cx - 2) +
+                                " " + std::to_string(cy - 2) + " mousemove --window " + std::to_string(win) + " " +
+                                std::to_string(cx) + " " + std::to_string(cy) + " click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+void screenshot(x11test::Connection& x, const std::string& name) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const x11test::Pixels p = x11test::capture(x.get(), x11test::findWindow(x.get(), kTitle));
+    ASSERT_FALSE(p.rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/selectos-" + name + ".png", p.width, p.height,
+                                  p.rgba.data()));
+}
+
+bool visible(const Widget* w) { return w && w->isVisible(); }
+
+// Which of the screen's panels are on screen.
+std::string panels(SelectOsState& s) {
+    std::string out;
+    const std::pair<const char*, Widget*> named[] = {
+        {"access", s.accessTable()}, {"datacentres", s.datacenterTable()}, {"plans", s.planTable()},
+        {"trialEnded", s.trialEndedTable()}, {"loading", s.loadingTable()}, {"information", s.informationTable()}};
+    for (const auto& n : named)
+        if (visible(n.second)) out += std::string(out.empty() ? "" : "+") + n.first;
+    return out;
+}
+
+std::string panelsOf(SelectionWindow& w) { return fromScreen<std::string>(w, panels, "gone"); }
+
+// The screen's state for a failure message.
+std::string describe(SelectionWindow& w) {
+    return fromScreen<std::string>(
+        w,
+        [&](SelectOsState& s) {
+            return "panels '" + panels(s) + "' status '" + s.statusText() + "' operation " +
+                   std::to_string(w.clientState().getVmOperationState()) + " access " +
+                   (s.accessTable() ? "built" : "none") + " rebuild " + std::to_string(s.rebuildRequested());
+        },
+        "gone");
+}
+
+class SelectionScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        streamer = std::make_unique<StubStreamer>();
+        streamer->onRequest(Request::AUTHORIZATION, [](StubConnection& c, const Request&) {
+            // The first attempt of each check is refused: the check must try again.
+            if (refuseAll || refusals.fetch_add(1) % 2 == 0) {
+                c.respond(Response::AUTHORIZATION_FAILED);
+                c.close();
+            } else {
+                c.respond(Response::AUTHORIZATION_SUCCESS_ADMIN);
+            }
+        });
+        streamer->onRequest(Request::CLIENT_DB_READY_EVENT,
+                            [](StubConnection& c, const Request&) { c.respond(Response::SERVER_DB_READY_EVENT); });
+        stub = std::make_unique<StubService>(std::string(), 0.4,
+                                             std::vector<std::string>{"--streamer-port", std::to_string(streamer->port())});
+    }
+    static void TearDownTestSuite() {
+        stub.reset();
+        streamer.reset();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(x);
+        stub->reset();
+        useStubService(*stub);
+        selectostest::loadTestTexts(NIMBROSTA_SOURCE_DIR "/core/lang/lang_en.ini");
+    }
+    void setAccount(const std::string& plan, int minutes, const std::string& desktopsJson,
+                    const std::string& messages = "[]") {
+        stub->control("set_account", R"({"email": "user@example.com", "user_plan": ")" + plan +
+                                         R"(", "min_trial_remaining": )" + std::to_string(minutes) +
+                                         R"(, "messages": )" + messages + "}");
+        setDesktops(desktopsJson);
+    }
+    void setDesktops(const std::string& desktopsJson) {
+        stub->control("set_desktops", R"({"email": "user@example.com", "desktops": )" + desktopsJson + "}");
+    }
+    // Opens the window signed in, shows the selection screen and runs the script.
+    void run(const std::function<void(SelectionWindow&)>& script) {
+        SelectionWindow window;
+        window.playerApi().start(selectostest::accessTokenOf(*stub, "user@example.com"));
+        ASSERT_TRUE(window.create(kWidth, kHeight, kTitle, true, true));
+        runWithScript(&window, [&] {
+            postCommand(&window, kCommandSelectionScreen);
+            ASSERT_TRUE(waitForScreen(window, kCommandSelectionScreen));
+            script(window);
+        });
+    }
+
+    static std::string desktop(const std::string& state, const std::string& datacenter = "eu-central") {
+        return R"({"name": "Windows", "state": ")" + state + R"(", "os": "Windows", "plan": "High", "datacenter": ")" +
+               datacenter + R"(", "password": "pw"})";
+    }
+
+    x11test::Connection x;
+    static std::unique_ptr<StubStreamer> streamer;
+    static std::unique_ptr<StubService> stub;
+    static std::atomic<int> refusals;
+    static std::atomic<bool> refuseAll;
+};
+
+std::unique_ptr<StubStreamer> SelectionScreen::streamer;
+std::unique_ptr<StubService> SelectionScreen::stub;
+std::atomic<int> SelectionScreen::refusals{0};
+std::atomic<bool> SelectionScreen::refuseAll{false};
+
+std::size_t count(const std::string& text, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+std::string mainText(SelectOsState& s) { return s.accessTable() ? s.accessTable()->mainButton()->text() : ""; }
+std::string statusOf(SelectOsState& s) { return s.loadingTable()->statusLabel()->currentText(); }
+
+}  // namespace
+
+TEST_F(SelectionScreen, EachMachineStateShowsItsPanelAndTexts) {
+    setAccount("Pay As You Go", 0, "[" + desktop("Off") + "]");
+    run([&](SelectionWindow& w) {
+        const struct {
+            std::string plan;
+            int minutes;
+            std::string desktop;
+            std::string panels;
+            std::string text;  // the main button's, or the loading status
+        } cases[] = {
+            {"Pay As You Go", 0, desktop("Off"), "access", "Start machine"},
+            {"Pay As You Go", 0, desktop("On"), "access", "Access machine"},
+            {"Pay As You Go", 0, desktop("Empty", ""), "access", "Create machine"},
+            {"Trial", 0, desktop("Off"), "trialEnded", ""},
+            {"Trial", 30, desktop("Off"), "access", "Start machine"},
+            {"Gamer", 0, desktop("Creating"), "loading", "Creating"},
+            {"Gamer", 0, desktop("Starting"), "loading", "Starting"},
+            {"Gamer", 0, desktop("Stopping"), "loading", "Stopping"},
+            {"Gamer", 0, desktop("Deleting"), "loading", "Deleting"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.plan + " " + c.desktop);
+            setAccount(c.plan, c.minutes, "[" + c.desktop + "]");
+            // The account is fetched again by a rebuild; the poll brings the machine.
+            onMain<int>([&] {
+                w.playerApi().getClientInfo(nullptr);
+                return 0;
+            });
+            EXPECT_TRUE(x11test::waitUntil([&] {
+                return panelsOf(w) == c.panels &&
+                       fromScreen<std::string>(w, [&](SelectOsState& s) {
+                           return c.panels == "loading" ? statusOf(s) : c.panels == "access" ? mainText(s) : "";
+                       }) == c.text;
+            })) << panelsOf(w);
+        }
+        screenshot(x, "loading-deleting");
+    });
+}
+
+TEST_F(SelectionScreen, CreateStartAndOpenReachTheStreamScreen) {
+    setAccount("Pay As You Go", 0, "[" + desktop("Empty", "") + "]");
+    run([&](SelectionWindow& w) {
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << describe(w);
+        EXPECT_EQ(fromScreen<std::string>(w, mainText), "Create machine");
+        screenshot(x, "access-create");
+
+        clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->mainButton(); });
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "datacentres"; })) << panelsOf(w);
+        clickOn(x, w, [](SelectOsState& s) { return s.datacenterTable()->popupList()->valueButton.get(); });
+        ASSERT_TRUE(x11test::waitUntil([&] {
+            return fromScreen<bool>(w, [](SelectOsState& s) { return visible(s.datacenterTable()->entryButtons()[0].get()); });
+        }));
+        screenshot(x, "datacentres-open");
+        clickOn(x, w, [](SelectOsState& s) { return s.datacenterTable()->entryButtons()[0].get(); });
+        ASSERT_TRUE(x11test::waitUntil([&] { return fromScreen<bool>(w, [](SelectOsState& s) { return s.datacenterTable()->isChosen(); }); }));
+        clickOn(x, w, [](SelectOsState& s) { return s.datacenterTable()->continueButton(); });
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "plans"; })) << panelsOf(w);
+        screenshot(x, "plans");
+
+        stub->control("clear_log");
+        clickOn(x, w, [](SelectOsState& s) { return s.planTable()->highColumn()->selectButton(); });
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+        screenshot(x, "loading-creating");
+        ASSERT_TRUE(waitForScreen(w, kCommandStreamScreen)) << panelsOf(w);
+
+        std::vector<std::string> starts;
+        for (const LoggedRequest& r : stub->log())
+            if (r.path == "/client/start_desktop.json") starts.push_back(r.query);
+        ASSERT_EQ(starts.size(), 1u);
+        EXPECT_EQ(selectostest::afterVersionHash(starts[0]),
+                  "&tarnhold_token=" + selectostest::tokenOf(*stub, "user@example.com", "tarnhold_token") +
+                      "&vm_name=Windows&vm_os=Windows&plan=high&datacenter=eu-central");
+    });
+}
+
+TEST_F(SelectionScreen, StopAndDeleteSendTheirRequestsAndFollowTheMachine) {
+    setAccount("Gamer", 0, "[" + desktop("On") + "]");
+    run([&](SelectionWindow& w) {
+        ASSERT_TRUE(x11test::waitUntil([&] { return fromScreen<std::string>(w, mainText) == "Access machine"; }));
+        const struct {
+            bool restart;
+            std::string path;
+            std::string after;
+        } steps[] = {{true, "/client/stop_desktop.json", "Start machine"},
+                     {false, "/client/delete_desktop.json", "Create machine"}};
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.path);
+            clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->settings()->gearButton(); });
+            ASSERT_TRUE(x11test::waitUntil([&] {
+                return fromScreen<bool>(w, [](SelectOsState& s) { return s.accessTable()->settings()->isMenuOpen(); });
+            }));
+            if (step.restart) screenshot(x, "settings-menu");
+            stub->control("clear_log");
+            clickOn(x, w, [&](SelectOsState& s) -> Widget* {
+                Settings* settings = s.accessTable()->settings();
+                return step.restart ? static_cast<Widget*>(settings->restartItem()) : settings->deleteItem();
+            });
+            EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+            EXPECT_TRUE(x11test::waitUntil([&] { return fromScreen<std::string>(w, mainText) == step.after; }))
+                << fromScreen<std::string>(w, mainText);
+            EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            std::vector<std::string> sent;
+            for (const LoggedRequest& r : stub->log())
+                if (r.path == step.path) sent.push_back(r.query);
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_EQ(selectostest::afterVersionHash(sent[0]),
+                      "&tarnhold_token=" + selectostest::tokenOf(*stub, "user@example.com", "tarnhold_token") +
+                          "&vm_name=Windows");
+        }
+    });
+}
+
+TEST_F(SelectionScreen, AMessageCoversThePanelsAndItsActionBringsBackTheRightOne) {
+    setAccount("Gamer", 0, "[" + desktop("Off") + "]",
+               R"([{"id": 5, "title": "News", "body": "A new data centre opened.",
+                    "actions": [{"url": "", "url_get": "", "url_post": "", "text": "Fine"}]}])");
+    run([&](SelectionWindow& w) {
+        ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "information"; })) << panelsOf(w);
+        screenshot(x, "message");
+        // The machine list changes while the message is up: the rebuilt panels stay hidden
+        // and the trial-ended panel is what the account now calls for.
+        setAccount("Trial", 0, "[" + desktop("On") + "]",
+                   R"([{"id": 5, "title": "News", "body": "A new data centre opened.",
+                        "actions": [{"url": "", "url_get": "", "url_post": "", "text": "Fine"}]}])");
+        onMain<int>([&] {
+            w.playerApi().getClientInfo(nullptr);
+            return 0;
+        });
+        ASSERT_TRUE(x11test::waitUntil([&] { return fromScreen<std::string>(w, mainText) == "Access machine"; }));
+        EXPECT_EQ(panelsOf(w), "information");
+        clickOn(x, w, [](SelectOsState& s) { return s.informationTable()->buttons().at(0).get(); });
+        EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "trialEnded"; })) << panelsOf(w);
+        screenshot(x, "trial-ended");
+    });
+}
+
+TEST_F(SelectionScreen, AWebFailureWithATextEndsInTheInformationPanel) {
+    // What the facade reports: a refusal by the service carries a text; a failed transport
+    // or an HTTP error on a fresh facade carries none, and the facade reports nothing for it.
+    const struct {
+        const char* name;
+        std::string fault;
+        const char* text;  // null: nothing is reported
+    } cases[] = {
+        {"service", R"({"path": "/client/get_client_info.json", "body": "{\"status\": 0, \"error\": \"Broken.\"}", "times": -1})",
+         "Broken."},
+        {"transport", R"({"path": "/client/get_client_info.json", "reset": true, "times": -1})", nullptr},
+        {"http", R"({"path": "/client/get_client_info.json", "http": 500, "body": "oops", "times": -1})", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub->reset();
+        setAccount("Gamer", 0, "[" + desktop("Off") + "]");
+        run([&](SelectionWindow& w) {
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            stub->control("clear_log");
+            stub->control("fault", c.fault);
+            onMain<int>([&] {
+                w.playerApi().getClientInfo(nullptr);
+                return 0;
+            });
+            if (!c.text) {
+                // Three attempts for a transport failure, one for an answer; then nothing.
+                ASSERT_TRUE(x11test::waitUntil([&] { return !stub->log().empty(); }));
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+                EXPECT_NE(panelsOf(w), "information");
+                return;
+            }
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "information"; })) << panelsOf(w);
+            EXPECT_EQ(fromScreen<std::string>(
+                          w, [](SelectOsState& s) { return s.informationTable()->titleLabel()->currentText(); }),
+                      "Error");
+            EXPECT_EQ(fromScreen<std::string>(
+                          w, [](SelectOsState& s) { return s.informationTable()->textLabel()->currentText(); }),
+                      c.text);
+            if (std::string(c.name) == "service") screenshot(x, "error");
+            stub->control("clear_faults");
+            clickOn(x, w, [](SelectOsState& s) { return s.informationTable()->buttons().at(0).get(); });
+            EXPECT_TRUE(x11test::waitUntil([&] { return !w.getWindow(); })) << "OK ends the player";
+        });
+    }
+}
+
+TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
+    setAccount("Gamer", 0, "[]");
+    refuseAll = true;
+    std::string log;
+    const auto sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    log = testsupport::captureStdout([&] {
+        run([&](SelectionWindow& w) {
+            // No machine: nothing is built, and every frame says so.
+            sleep(400);
+            EXPECT_EQ(panelsOf(w), "");
+            setDesktops("[" + desktop("On") + "]");
+            onMain<int>([&] {
+                w.playerApi().getClientInfo(nullptr);
+                return 0;
+            });
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            ClientState& model = w.clientState();
+            const auto checks = [&] { return fromScreen<bool>(w, [](SelectOsState& s) { return s.connectionCheck() != nullptr; }); };
+
+            // A start that fails: no check; the state is back to idle and the panels are rebuilt.
+            model.compareAndSetVmOperationState(kVmStarting, kVmIdle);
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+            model.setVmOperationState(kVmFailed);
+            ASSERT_TRUE(x11test::waitUntil([&] { return model.getVmOperationState() == kVmIdle; }));
+            EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            EXPECT_FALSE(checks());
+
+            // Continue before a data centre was chosen does nothing.
+            onMain<int>([&] {
+                std::lock_guard<std::recursive_mutex> lock(w.guiLock());
+                w.Command(kCommandConfirmDatacenter);
+                return 0;
+            });
+            sleep(200);
+            EXPECT_EQ(panelsOf(w), "access");
+
+            // A start that ends: one check.
+            std::printf("-- start ends\n");
+            model.compareAndSetVmOperationState(kVmStarting, kVmIdle);
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << panelsOf(w);
+            model.setVmOperationState(kVmIdle);
+            EXPECT_TRUE(x11test::waitUntil(checks));
+
+            // Opening again while a check runs: the new one starts before the old one goes.
+            std::printf("-- open again\n");
+            onMain<int>([&] {
+                std::lock_guard<std::recursive_mutex> lock(w.guiLock());
+                w.Command(kCommandStartConnectionCheck);
+                return 0;
+            });
+            sleep(200);
+            std::printf("-- end\n");
+        });
+    });
+    refuseAll = false;
+    EXPECT_GE(count(log, "]: Empty vms!\n"), 2u) << "logged at every frame while there is no machine";
+    EXPECT_NE(log.find("[E]["), std::string::npos);
+    const std::string failed = log.substr(0, log.find("-- start ends"));
+    EXPECT_EQ(count(failed, "ConnectionTester begin testing connection"), 0u) << "no check after a failed start";
+    const std::string ended = log.substr(log.find("-- start ends"), log.find("-- open again") - log.find("-- start ends"));
+    EXPECT_EQ(count(ended, "ConnectionTester begin testing connection"), 1u);
+    EXPECT_EQ(count(ended, "ConnectionTester finish"), 0u);
+    const std::string again = log.substr(log.find("-- open again"), log.find("-- end") - log.find("-- open again"));
+    const std::size_t begin = again.find("ConnectionTester begin testing connection");
+    const std::size_t finish = again.find("ConnectionTester finish");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(finish, std::string::npos);
+    EXPECT_LT(begin, finish) << "the replacement is made before the running check is destroyed";
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new GlfwEnvironment());
+    return RUN_ALL_TESTS();
+}
