@@ -248,6 +248,14 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     if (isRed(playerWindow.at(100, 360))) playerWindow.save("3-player-benchmark");
     ASSERT_TRUE(x11test::waitUntil(benchmarked, 30000)) << testsupport::readFile(config);
     playerWindow.save("4-player-machine-selection");
+    // The stand-in service's two messages come first: the welcome's OK, then the low
+    // credits' "Later", lead to the machine panel.
+    playerWindow.click(640, 421);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    playerWindow.save("5-player-credits-message");
+    playerWindow.click(700, 421);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    playerWindow.save("6-player-machine-panel");
     EXPECT_EQ(client.demo.out().find("secret", signInOutput), std::string::npos) << "no password in the log";
 
     // Closing the player brings the launcher back on its sign-in screen.
@@ -255,7 +263,7 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToThePlayerAndBack) {
     EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta") == 0; }));
     ASSERT_NE(x11test::waitForWindow(x.get(), "Nimbrosta Launcher"), 0u) << client.demo.out();
     ASSERT_TRUE(launcherWindow.waitFor(signInX, signInY, isGreen)) << client.demo.out();
-    launcherWindow.save("5-launcher-back");
+    launcherWindow.save("7-launcher-back");
 
     const std::vector<std::string> paths = pathsInOrder(service.log());
     EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json",
