@@ -10,10 +10,10 @@
 #include "gui/PlayerGUI.h"
 #include "player/PlayerWindowState.h"
 #include "player/PowerPlanSwitcher.h"
+#include "player/stream/StreamState.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
 #include "standins/BenchmarkGroupState.h"
 #include "standins/SelectOsState.h"
-#include "standins/StreamState.h"
 
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "TestRenderPlugin.h"
 #include "stream/session/IRenderImplementation.h"
@@ -31,6 +32,7 @@ public:
     void detach(int) override {}
     void onPacketsLost(int) override {}
     void decodeFrame(const std::uint8_t*, int size, int flags) override {
+        if (released_.load()) ++state().decodeAfterRelease;
         ++state().decodeCalls;
         state().decodedBytes += size;
         state().lastFrameFlags = flags;
@@ -39,7 +41,12 @@ public:
         ready_.notify_one();
     }
     bool initialize() override { return true; }
-    void release() override { ++state().releaseCalls; }
+    void release() override {
+        released_.store(true);
+        ++state().releaseCalls;
+        // Long enough for a feed still running to hand over another frame.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
     int collect(double waitMs) override {
         std::unique_lock<std::mutex> lock(lock_);
         ready_.wait_for(lock, std::chrono::duration<double, std::milli>(waitMs), [this] { return pending_ > 0; });
@@ -53,6 +60,7 @@ private:
     std::mutex lock_;
     std::condition_variable ready_;
     int pending_ = 0;
+    std::atomic<bool> released_{false};
 };
 
 }  // namespace

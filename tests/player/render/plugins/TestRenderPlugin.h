@@ -16,6 +16,8 @@ struct TestRenderPluginState {
     std::atomic<int> lastFrameFlags{-1};
     std::atomic<int> renderCalls{0};
     std::atomic<int> releaseCalls{0};
+    // Frames handed over after release: the feeding had not stopped.
+    std::atomic<int> decodeAfterRelease{0};
 
     void reset() {
         initModuleCalls = 0;
@@ -27,6 +29,7 @@ struct TestRenderPluginState {
         lastFrameFlags = -1;
         renderCalls = 0;
         releaseCalls = 0;
+        decodeAfterRelease = 0;
     }
 };
 
