@@ -1,6 +1,6 @@
 // The in-stream screen as a user meets it: the real executable in direct mode under Xvfb,
 // against the stand-in streamer and the stand-in RTSP server in this process. The picture
-// (three vertical bars, red, green and blue) appears in the window, the sound reaches an
+// (three bands, red, green and blue) appears in the window, the sound reaches an
 // ALSA file, keys, pointer moves and the wheel typed with xdotool reach the streamer as
 // the exact requests, and the clipboard travels both ways. Screenshots go to
 // build/artifacts/.
@@ -121,9 +121,10 @@ int dominant(const std::uint8_t* p) {
 
 bool showsTheBars(const x11test::Pixels& p) {
     if (p.width < 30 || p.height < 30) return false;
-    const int y = p.height / 2;
-    return dominant(p.at(p.width / 6, y)) == 0 && dominant(p.at(p.width / 2, y)) == 1 &&
-           dominant(p.at(p.width * 5 / 6, y)) == 2;
+    // Bands from top to bottom, each brightest at the right.
+    const int x = p.width * 9 / 10;
+    return dominant(p.at(x, p.height / 6)) == 0 && dominant(p.at(x, p.height / 2)) == 1 &&
+           dominant(p.at(x, p.height * 5 / 6)) == 2;
 }
 
 void saveScreenshot(const x11test::Pixels& p, const std::string& name) {
