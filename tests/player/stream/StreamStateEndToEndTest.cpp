@@ -249,7 +249,9 @@ TEST_F(StreamStateEndToEnd, ThePictureAndTheSoundArriveAndKeysAndThePointerReach
     EXPECT_TRUE(waitForKey(17, 0x1D, 3));
 
     // The pointer in the window's middle: an absolute move at about half of 65535.
+    // (The pointer starts at the screen's centre, which is the window's: it moves away first.)
     const x11test::Geometry g = x11test::geometry(x.get(), w);
+    xdotool("mousemove --window " + std::to_string(w) + " 10 10");
     streamer.clearFrames();
     xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(g.width / 2) + " " +
             std::to_string(g.height / 2));
@@ -263,7 +265,15 @@ TEST_F(StreamStateEndToEnd, ThePictureAndTheSoundArriveAndKeysAndThePointerReach
             }
             return false;
         },
-        std::chrono::seconds(5)));
+        std::chrono::seconds(5)))
+        << [&] {
+               std::string seen;
+               for (const auto& r : requests(Request::MOUSE_ACTION))
+                   seen += " (" + std::to_string(r.mouseaction().absx()) + "," + std::to_string(r.mouseaction().absy()) +
+                           " flags " + std::to_string(r.mouseaction().flags()) + " screen " +
+                           std::to_string(r.mouseaction().screenx()) + "x" + std::to_string(r.mouseaction().screeny()) + ")";
+               return "window " + std::to_string(g.width) + "x" + std::to_string(g.height) + ", moves:" + seen;
+           }();
     // One notch of the wheel up and one down.
     streamer.clearFrames();
     xdotool("click --window " + std::to_string(w) + " 4");
