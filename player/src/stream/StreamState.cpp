@@ -166,7 +166,6 @@ StreamState::StreamState(PlayerMainWindow* window, int commandId, const Timings&
 
     postPeriodic(clipboardMessage_, timings_.clipboardPeriodMs);
     postPeriodic(greyOutMessage_, timings_.greyOutPeriodMs);
-    messagesPosted_ = true;
 }
 
 StreamState::~StreamState() {

@@ -195,7 +195,6 @@ private:
     GLFWThreadPereodicMessage* detectGamepadsMessage_ = nullptr;
     GLFWThreadPereodicMessage* pollGamepadsMessage_ = nullptr;
     GLFWThreadPereodicMessage* greyOutMessage_ = nullptr;
-    bool messagesPosted_ = false;
     bool pollMessages_ = false;
     std::unique_ptr<JoystickManager> gamepadManager_;
     TaskPtr startChain_;
