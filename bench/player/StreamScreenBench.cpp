@@ -85,6 +85,14 @@ struct Rig {
     StubStreamer streamer;
 };
 
+// The player's window, connected straight to the rig's streamer.
+bool openWindow(benchmark::State& state, Rig& rig, BenchWindow& window) {
+    window.connectDirect("127.0.0.1", rig.streamer.port(), "token", "Windows");
+    if (rig.started && window.create(1280, 720, "bench", true, true)) return true;
+    state.SkipWithError("no stand-ins or no window");
+    return false;
+}
+
 void BM_FirstPicture(benchmark::State& state) {
     if (!glfwReady()) {
         state.SkipWithError("no X display");
@@ -94,11 +102,7 @@ void BM_FirstPicture(benchmark::State& state) {
     for (auto _ : state) {
         Rig rig;
         BenchWindow window;
-        window.connectDirect("127.0.0.1", rig.streamer.port(), "token", "Windows");
-        if (!rig.started || !window.create(1280, 720, "bench", true, true)) {
-            state.SkipWithError("no stand-ins or no window");
-            return;
-        }
+        if (!openWindow(state, rig, window)) return;
         std::thread script([&] {
             const std::int64_t play = rig.waitForPlay();
             const auto end = Clock::now() + std::chrono::seconds(10);
@@ -124,11 +128,7 @@ void BM_KeyToStreamer(benchmark::State& state) {
     for (auto _ : state) {
         Rig rig;
         BenchWindow window;
-        window.connectDirect("127.0.0.1", rig.streamer.port(), "token", "Windows");
-        if (!rig.started || !window.create(1280, 720, "bench", true, true)) {
-            state.SkipWithError("no stand-ins or no window");
-            return;
-        }
+        if (!openWindow(state, rig, window)) return;
         std::thread script([&] {
             Display* d = XOpenDisplay(nullptr);
             const auto end = Clock::now() + std::chrono::seconds(10);
