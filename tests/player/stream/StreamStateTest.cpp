@@ -112,7 +112,7 @@ TEST(StreamState, LeavingStopsTheFeedBeforeReleasingTheRenderer) {
         ASSERT_TRUE(x11test::waitUntil([&] { return plugin().liveImplementations.load() == 0; }, 5000));
     });
     EXPECT_EQ(plugin().releaseCalls.load(), 1);
-    EXPECT_EQ(plugin().decodeAfterRelease.load(), 0);
+    EXPECT_EQ(plugin().decodesAfterRelease.load(), 0);
     EXPECT_GT(plugin().renderCalls.load(), 0);
 }
 

@@ -20,10 +20,19 @@ TestRenderPluginState& state() {
     return s;
 }
 
+long long steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 class CountingRenderImplementation : public IRenderImplementation {
 public:
-    CountingRenderImplementation() { ++state().liveImplementations; }
-    ~CountingRenderImplementation() override { --state().liveImplementations; }
+    explicit CountingRenderImplementation(int flags) : flags_(flags & 63) { ++state().liveImplementations; }
+    ~CountingRenderImplementation() override {
+        if (state().decodesRunning > 0)
+            ++state().deletedWhileDecoding;
+        --state().liveImplementations;
+    }
 
     int getFlags() override { return kRenderWholeFrames; }
     bool isSynchronous() override { return false; }
@@ -32,17 +41,32 @@ public:
     void detach(int) override {}
     void onPacketsLost(int) override {}
     void decodeFrame(const std::uint8_t*, int size, int flags) override {
-        if (released_.load()) ++state().decodeAfterRelease;
+        ++state().decodesRunning;
+        if (released_)
+            ++state().decodesAfterRelease;
         ++state().decodeCalls;
         state().decodedBytes += size;
         state().lastFrameFlags = flags;
-        std::lock_guard<std::mutex> lock(lock_);
-        ++pending_;
-        ready_.notify_one();
+        if (flags == 48)
+            ++state().parameterSetFrames;
+        if (const int delay = state().decodeDelayUs[flags_])
+            std::this_thread::sleep_for(std::chrono::microseconds(delay));
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            ++pending_;
+            ready_.notify_one();
+        }
+        state().lastDecodeEndNs = steadyNs();
+        --state().decodesRunning;
     }
-    bool initialize() override { return true; }
+    bool initialize() override {
+        state().initializedAtNs = steadyNs();
+        return !state().failInitialize;
+    }
     void release() override {
-        released_.store(true);
+        if (state().decodesRunning > 0)
+            ++state().releasedWhileDecoding;
+        released_ = true;
         ++state().releaseCalls;
         // Long enough for a feed still running to hand over another frame.
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -57,6 +81,8 @@ public:
     void renderPicture(double, int, int) override { ++state().renderCalls; }
 
 private:
+    const int flags_;
+    std::atomic<bool> released_{false};
     std::mutex lock_;
     std::condition_variable ready_;
     int pending_ = 0;
@@ -72,9 +98,9 @@ extern "C" TestRenderPluginState* testRenderPluginState() {
 extern "C" IRenderImplementation* createRenderImplementation(std::int32_t flags) {
     ++state().createCalls;
     state().lastCreateFlags = flags;
-    if (state().refuseCreate)
+    if (state().refuseCreate || (state().acceptedFlags != -1 && !(flags & state().acceptedFlags)))
         return nullptr;
-    return new CountingRenderImplementation();
+    return new CountingRenderImplementation(flags);
 }
 
 #ifndef TEST_PLUGIN_NO_INIT
