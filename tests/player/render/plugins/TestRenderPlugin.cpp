@@ -86,7 +86,6 @@ private:
     std::mutex lock_;
     std::condition_variable ready_;
     int pending_ = 0;
-    std::atomic<bool> released_{false};
 };
 
 }  // namespace
