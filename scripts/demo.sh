@@ -3,7 +3,9 @@
 # apt-get, then builds only what the demo runs: the client and the stand-in it talks to.
 #
 #   bash scripts/demo.sh            the player, connected straight to the stand-in streamer,
-#                                   whose request lines appear in the terminal
+#                                   whose request lines appear in the terminal; the streamer
+#                                   hands it the stand-in RTSP server's moving test picture
+#                                   with a tone
 #   bash scripts/demo.sh updater    the updater (the client started with no arguments) against
 #                                   the stand-in service; it ends by starting the launcher
 #   bash scripts/demo.sh launcher   the launcher against the stand-in service (sign in as
@@ -26,7 +28,7 @@ esac
 build=${BUILD_DIR:-build}
 targets="NimbrostaClient"
 case "$mode" in
-  player) targets="$targets nimbrosta-stub-streamer" ;;
+  player) targets="$targets nimbrosta-stub-streamer nimbrosta-rtsp-server render-ffmpeg" ;;
   updater|launcher) targets="$targets nimbrosta-stub-service" ;;
 esac
 echo "Building $targets in $build/."
@@ -70,20 +72,33 @@ if [ "$mode" = updater ] || [ "$mode" = launcher ]; then
   exit 0
 fi
 
-# The stand-in streamer prints its port on its first line, then one line per request.
+# The stand-in RTSP server prints its address on its first line; the stand-in streamer
+# prints its port on its first line, then one line per request.
+rtsplog=$(mktemp)
+"$build/bin/nimbrosta-rtsp-server" --h264 tests/rtspclient/fixtures/testsrc-160x120.h264 \
+  --auth digest --user demo --password demo-pass > "$rtsplog" 2>&1 &
+rtsp=$!
 log=$(mktemp)
-"$build/bin/nimbrosta-stub-streamer" > "$log" 2>&1 &
-streamer=$!
+streamer=""
 shown=""
-trap 'kill "$streamer" 2>/dev/null || true; wait "$streamer" 2>/dev/null || true
-      if [ -n "$shown" ]; then wait "$shown" 2>/dev/null || true; fi; rm -f "$log"' EXIT
+trap 'kill "$rtsp" 2>/dev/null || true; wait "$rtsp" 2>/dev/null || true
+      if [ -n "$streamer" ]; then kill "$streamer" 2>/dev/null || true; wait "$streamer" 2>/dev/null || true; fi
+      if [ -n "$shown" ]; then wait "$shown" 2>/dev/null || true; fi; rm -f "$log" "$rtsplog"' EXIT
+rtspport=$(first_match "$rtsplog" 's|^rtsp://127\.0\.0\.1:\([0-9]*\)/.*|\1|p')
+if [ -z "$rtspport" ]; then
+  echo "the stand-in RTSP server did not start:" >&2
+  cat "$rtsplog" >&2
+  exit 1
+fi
+"$build/bin/nimbrosta-stub-streamer" --url ":$rtspport/stream" --user demo --password demo-pass > "$log" 2>&1 &
+streamer=$!
 port=$(first_match "$log" 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p')
 if [ -z "$port" ]; then
   echo "the stand-in streamer did not start:" >&2
   cat "$log" >&2
   exit 1
 fi
-echo "stand-in streamer on 127.0.0.1:$port; the requests it receives follow as \"streamer: ...\" lines"
+echo "stand-in RTSP server on 127.0.0.1:$rtspport, stand-in streamer on 127.0.0.1:$port; the requests the streamer receives follow as \"streamer: ...\" lines"
 tail -n +2 -f --pid="$streamer" "$log" | sed -u 's/^/streamer: /' &
 shown=$!
 "$client" --ip 127.0.0.1 --port "$port" --token demo-token
