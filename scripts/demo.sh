@@ -9,7 +9,9 @@
 #                                   the last of the client's windows is closed, and stops the
 #                                   stand-ins with it.
 #   bash scripts/demo.sh player     the player alone, connected straight to the stand-in
-#                                   streamer, whose request lines appear in the terminal
+#                                   streamer, whose request lines appear in the terminal; the
+#                                   streamer hands it the stand-in RTSP server's moving test
+#                                   picture with a tone
 #   bash scripts/demo.sh updater    the updater (the client started with no arguments) against
 #                                   the stand-in service; it ends by starting the launcher
 #   bash scripts/demo.sh launcher   the launcher against the stand-in service (sign in as
@@ -36,7 +38,7 @@ build=${BUILD_DIR:-build}
 targets="NimbrostaClient"
 case "$mode" in
   all) targets="$targets CrashReportSender render-ffmpeg benchmark_samples nimbrosta-stub-service nimbrosta-rtsp-server nimbrosta-stub-streamer" ;;
-  player) targets="$targets nimbrosta-stub-streamer" ;;
+  player) targets="$targets nimbrosta-stub-streamer nimbrosta-rtsp-server render-ffmpeg" ;;
   updater|launcher) targets="$targets nimbrosta-stub-service" ;;
 esac
 echo "Building $targets in $build/."
@@ -116,11 +118,28 @@ if [ "$mode" = updater ] || [ "$mode" = launcher ]; then
   exit 0
 fi
 
+# The RTSP server plays a test pattern with a tone, behind Digest authentication; the
+# streamer announces its address and credentials with the stream. Sets $rtsp and $port.
+start_stream_standins() {
+  local logs=$1 password
+  password=$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')
+  "$build/bin/nimbrosta-rtsp-server" --h264 tests/rtspclient/fixtures/testsrc-160x120.h264 \
+    --auth digest --user demo --password "$password" > "$logs/rtsp-server.log" 2>&1 &
+  standins+=($!)
+  rtsp=$(first_match "$logs/rtsp-server.log" 's|^rtsp://127\.0\.0\.1:\([0-9]*\)/.*|\1|p')
+  if [ -z "$rtsp" ]; then
+    echo "the stand-in RTSP server did not start:" >&2
+    cat "$logs/rtsp-server.log" >&2
+    exit 1
+  fi
+  start_streamer "$logs/streamer.log" --url ":$rtsp/stream" --user demo --password "$password"
+}
+
 if [ "$mode" = player ]; then
-  log=$(mktemp)
-  temporary+=("$log")
-  start_streamer "$log"
-  echo "stand-in streamer on 127.0.0.1:$port; the requests it receives follow as \"streamer: ...\" lines"
+  logs=$(mktemp -d)
+  temporary+=("$logs")
+  start_stream_standins "$logs"
+  echo "stand-in RTSP server on 127.0.0.1:$rtsp, stand-in streamer on 127.0.0.1:$port; the requests the streamer receives follow as \"streamer: ...\" lines"
   "$client" --ip 127.0.0.1 --port "$port" --token demo-token
   exit 0
 fi
@@ -132,20 +151,8 @@ logs=$demo/logs
 rm -rf "$logs"
 mkdir -p "$logs" "$demo/data" "$demo/state" "$demo/config" "$demo/cache"
 
-# The RTSP server plays a test pattern with a tone, behind Digest authentication; the
-# streamer announces its address and credentials with the stream; the service reports the
-# streamer as the address of every running machine.
-rtsp_password=$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')
-"$build/bin/nimbrosta-rtsp-server" --h264 tests/rtspclient/fixtures/testsrc-160x120.h264 \
-  --auth digest --user demo --password "$rtsp_password" > "$logs/rtsp-server.log" 2>&1 &
-standins+=($!)
-rtsp=$(first_match "$logs/rtsp-server.log" 's|^rtsp://127\.0\.0\.1:\([0-9]*\)/.*|\1|p')
-if [ -z "$rtsp" ]; then
-  echo "the stand-in RTSP server did not start:" >&2
-  cat "$logs/rtsp-server.log" >&2
-  exit 1
-fi
-start_streamer "$logs/streamer.log" --url ":$rtsp/stream" --user demo --password "$rtsp_password"
+# The service reports the streamer as the address of every running machine.
+start_stream_standins "$logs"
 start_service "$logs/service.log" "$demo/ca" --streamer-host 127.0.0.1 --streamer-port "$port" \
   --streamer-key demo-streamer-key
 echo "stand-in service on $url, RTSP server on 127.0.0.1:$rtsp, streamer on 127.0.0.1:$port"

@@ -11,9 +11,9 @@
 #include "player/BenchmarkGroupState.h"
 #include "player/PlayerWindowState.h"
 #include "player/PowerPlanSwitcher.h"
+#include "player/stream/StreamState.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
 #include "player/selectos/SelectOsState.h"
-#include "standins/StreamState.h"
 
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;

@@ -115,7 +115,9 @@ void GLFWMessageThread::timerThread() {
 }
 
 void PostCommandMessage::run() {
-    if (window_) window_->Command(id_);
+    // A command that outlived its window (posted by a worker while the window was being
+    // destroyed) has nobody to run it.
+    if (window_ && GLFWApp::instance().hasWindow(window_)) window_->Command(id_);
 }
 
 void postCommand(GLFWAppWindow* window, int id) { GLFWApp::instance().post(new PostCommandMessage(id, window)); }
@@ -140,6 +142,10 @@ void GLFWApp::quit() {
 
 void GLFWApp::addWindow(GLFWAppWindow* window) {
     if (std::find(windows_.begin(), windows_.end(), window) == windows_.end()) windows_.push_back(window);
+}
+
+bool GLFWApp::hasWindow(const GLFWAppWindow* window) const {
+    return std::find(windows_.begin(), windows_.end(), window) != windows_.end();
 }
 
 void GLFWApp::removeWindow(GLFWAppWindow* window) {

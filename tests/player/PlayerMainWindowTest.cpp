@@ -17,6 +17,7 @@
 #include "TestSupport.h"
 #include "core/ConfigStore.h"
 #include "core/ThreadPool.h"
+#include "platform/DynamicLibrary.h"
 #include "player-ui/PostMessageUITask.h"
 #include "core/TaskBase.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
@@ -385,5 +386,7 @@ TEST(PlayerMainWindow, VsyncSettingsAreAppliedAndDrawingGoesOn) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new GlfwEnvironment());
+    // The stream screen of a direct connection draws with the counting render plug-in.
+    platform::setLibraryFolder(std::string(NIMBROSTA_TEST_RENDER_PLUGIN_DIR) + "/counting");
     return RUN_ALL_TESTS();
 }

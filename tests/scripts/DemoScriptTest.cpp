@@ -1,20 +1,18 @@
 // scripts/demo.sh as a new user meets it: its arguments are checked before anything is
 // built, it builds only what the demo runs, and the stand-in streamer's request lines show
-// in the terminal while the player runs. A stand-in cmake first on PATH records the build
-// it is asked for; the programs run are copies of the built ones.
+// in the terminal while the player streams from the stand-ins. A stand-in cmake first on
+// PATH records the build it is asked for; the programs run are copies of the built ones.
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
-#include "../stream/StreamTestSupport.h"
 #include "ProgramRun.h"
 #include "TestSupport.h"
-#include "stream/session/SimpleInputInterface.h"
-// Last: Xlib's macros (Status, None) clash with the protocol headers above.
 #include "../shell/X11TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +32,7 @@ struct DemoSetup {
         testsupport::writeFile(cmake, "#!/bin/sh\necho \"$*\" >> '" + cmakeLog + "'\n");
         chmod(cmake.c_str(), 0755);
         fs::create_directories(build + "/bin");
-        for (const char* program : {"NimbrostaClient", "nimbrosta-stub-streamer"})
+        for (const char* program : {"NimbrostaClient", "nimbrosta-stub-streamer", "nimbrosta-rtsp-server"})
             fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/" + program, build + "/bin/" + program);
         fs::copy(NIMBROSTA_LIB_DIR, build + "/bin/lib", fs::copy_options::recursive);
         fs::remove(build + "/bin/lib/config.ini");
@@ -99,26 +97,25 @@ TEST(DemoScript, BuildsWhatThePlayerDemoRunsAndShowsTheStreamersRequests) {
         60000))
         << demo.out() << demo.err();
     EXPECT_NE(demo.out().find("A first build takes a few minutes"), std::string::npos) << demo.out();
-    // Only the client and the stand-in streamer are built.
+    // Only the client, the stand-ins and the render plug-in are built.
     const std::string calls = demo.cmakeCalls();
     EXPECT_NE(calls.find("--build " + demo.build + " -j "), std::string::npos) << calls;
-    EXPECT_NE(calls.find(" --target NimbrostaClient --target nimbrosta-stub-streamer\n"), std::string::npos) << calls;
+    EXPECT_NE(calls.find(" --target NimbrostaClient --target nimbrosta-stub-streamer --target nimbrosta-rtsp-server"
+                         " --target render-ffmpeg\n"),
+              std::string::npos)
+        << calls;
     EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 2) << "one configure, one build:\n" << calls;
 
-    {
-        // A session of our own (the player does not connect yet) makes the streamer talk.
-        RecordingApp app;
-        FakePlayerFactory factory;
-        SimpleInputInterface session(&app, &factory);
-        session.SetupConnectionAndStartStream("127.0.0.1", std::stoi(port), "t", "en", false);
-        EXPECT_TRUE(app.waitFor(kClientAppVariablesReady));
-        EXPECT_TRUE(x11test::waitUntil([&] { return demo.out().find("\nstreamer: [") != std::string::npos; }))
-            << demo.out();
-    }
-
+    // The player connects and asks the streamer for the stream, which the RTSP stand-in plays.
+    EXPECT_TRUE(x11test::waitUntil([&] { return demo.out().find(" STREAM_INITIATE\n") != std::string::npos; }, 30000))
+        << demo.out();
     const Window w = x11test::waitForWindow(x.get(), "Nimbrosta");
     ASSERT_NE(w, 0u) << demo.err();
-    x11test::sendDeleteWindow(x.get(), w);
-    EXPECT_EQ(demo.wait(), 0) << demo.err();
+    // While it streams, the close button asks to end the session; the player is ended here
+    // instead, and the script then stops its stand-ins and ends.
+    const long pid = x11test::windowPid(x.get(), w);
+    ASSERT_GT(pid, 0);
+    kill(pid_t(pid), SIGKILL);
+    EXPECT_NE(demo.wait(), -1) << demo.err();
     EXPECT_NE(demo.out().find("streamer: [0] seq "), std::string::npos) << demo.out();
 }

@@ -119,6 +119,21 @@ inline void sendDeleteWindow(Display* d, Window w) {
     XFlush(d);
 }
 
+// The process id the window announces (_NET_WM_PID), or 0.
+inline long windowPid(Display* d, Window w) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        data && count == 1 && format == 32)
+        pid = *reinterpret_cast<long*>(data);
+    if (data) XFree(data);
+    return pid;
+}
+
 // A key press (and release) of keysym delivered to the window.
 inline void sendKey(Display* d, Window w, KeySym keysym, bool release = true) {
     XEvent e{};

@@ -87,7 +87,6 @@ public:
     std::string out() const { return readFile(outFile_); }
     std::string err() const { return readFile(errFile_); }
 
-private:
     // Kills a run that is still going.
     void end() {
         if (pid_ > 0 && !ended_) {
@@ -97,6 +96,7 @@ private:
         }
     }
 
+private:
     TempDir dir_;
     std::string outFile_ = dir_.file("stdout");
     std::string errFile_ = dir_.file("stderr");

@@ -101,6 +101,10 @@ public:
     int initialCommand() const { return initialCommand_; }
     // The command that kCommandBack issues while the current screen is shown.
     int backCommand() const;
+    // The lock the window holds while it calls or deletes a screen (after the GUI lock).
+    std::recursive_mutex& stateMutex() const { return stateLock_; }
+    // The current screen, or null; the caller holds the GUI lock and stateMutex().
+    PlayerWindowState* currentState() const { return currentState_; }
     // The command id of the current screen; 0 when there is none.
     int currentScreenCommandId() const;
 

@@ -101,8 +101,8 @@ private:
     GLFWAppWindow* window_;
 };
 
-// Any thread: window->Command(id) runs on the main thread after it wakes. The window must
-// outlive the message.
+// Any thread: window->Command(id) runs on the main thread after it wakes, unless the window
+// has been destroyed by then.
 void postCommand(GLFWAppWindow* window, int id);
 
 class GLFWApp : public GLFWMessageThread {
@@ -127,6 +127,7 @@ public:
     void addWindow(GLFWAppWindow* window);
     void removeWindow(GLFWAppWindow* window);
     std::vector<GLFWAppWindow*> windows() const { return windows_; }
+    bool hasWindow(const GLFWAppWindow* window) const;
 
     // Main thread: destroys windows whose close went through: the main window ends the
     // loop, a secondary window is deleted. Called by run() after every wait for events.

@@ -4,9 +4,37 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 
-WindowsAudioRenderer::WindowsAudioRenderer(AudioDeviceOptions options) : options_(std::move(options)) { start(); }
+#include "core/LogLine.h"
+
+namespace {
+
+// ALSA's own messages (a missing sound card, an unknown device name) go to our log instead
+// of standard error, which belongs to the program.
+void alsaMessageToLog(const char* file, int line, const char* function, int, const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    LogLine(0, "ALSA", line).stream() << (file ? file : "") << " " << (function ? function : "") << ": " << text;
+}
+
+void routeAlsaMessages() {
+    static std::once_flag once;
+    std::call_once(once, [] { snd_lib_error_set_handler(alsaMessageToLog); });
+}
+
+}  // namespace
+
+WindowsAudioRenderer::WindowsAudioRenderer(AudioDeviceOptions options) : options_(std::move(options)) {
+    routeAlsaMessages();
+    start();
+}
 
 WindowsAudioRenderer::~WindowsAudioRenderer() { stop(); }
 

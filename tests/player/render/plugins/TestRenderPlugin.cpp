@@ -68,6 +68,8 @@ public:
             ++state().releasedWhileDecoding;
         released_ = true;
         ++state().releaseCalls;
+        // Long enough for a feed still running to hand over another frame.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
     int collect(double waitMs) override {
         std::unique_lock<std::mutex> lock(lock_);

@@ -1,0 +1,332 @@
+// The in-stream screen as a user meets it: the real executable in direct mode under Xvfb,
+// against the stand-in streamer and the stand-in RTSP server in this process. The picture
+// (three bands, red, green and blue) appears in the window, the sound reaches an
+// ALSA file, keys, pointer moves and the wheel typed with xdotool reach the streamer as
+// the exact requests, and the clipboard travels both ways. Screenshots go to
+// build/artifacts/.
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <poll.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "StubRtspServer.h"
+#include "input-lib/InputClient.pb.h"
+#include "platform/ClipboardReader.h"
+#include "stubstreamer/StubStreamer.h"
+
+#include "../../app/ClientTestSupport.h"
+#include "../../shell/X11TestSupport.h"
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
+
+using InputClient::Request;
+using InputClient::Response;
+using nimbrosta::StubRtspServer;
+using nimbrosta::StubRtspServerOptions;
+
+namespace {
+
+const std::string kFixture = std::string(NIMBROSTA_SOURCE_DIR) + "/tests/player/stream/fixtures/rgb-bars-320x240.h264";
+constexpr int kServerDBId = 7;
+
+InputClient::VariableEvent stringVariable(const std::string& name, const std::string& value, int cookie) {
+    InputClient::VariableEvent event;
+    event.mutable_name()->set_stringname(name);
+    InputClient::VariableValue v;
+    v.set_stringvalue(value);
+    event.set_value(v.SerializeAsString());
+    event.set_event(InputClient::VARIABLE);
+    event.set_newcookie(cookie);
+    event.set_owner(kServerDBId);
+    return event;
+}
+
+// Owns the X clipboard with a text and hands it to whoever asks, on a thread of its own.
+class ClipboardOwner {
+public:
+    explicit ClipboardOwner(std::string text) : text_(std::move(text)), thread_([this] { run(); }) {
+        x11test::waitUntil([this] { return owned_.load(); }, 5000);
+    }
+    ~ClipboardOwner() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void run() {
+        Display* d = XOpenDisplay(nullptr);
+        if (!d) return;
+        Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+        const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+        const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+        const Atom targets = XInternAtom(d, "TARGETS", False);
+        XSetSelectionOwner(d, clipboard, w, CurrentTime);
+        XSync(d, False);
+        owned_ = XGetSelectionOwner(d, clipboard) == w;
+        while (!stop_) {
+            while (XPending(d) > 0) {
+                XEvent e;
+                XNextEvent(d, &e);
+                if (e.type != SelectionRequest) continue;
+                XSelectionRequestEvent& r = e.xselectionrequest;
+                XSelectionEvent answer{};
+                answer.type = SelectionNotify;
+                answer.requestor = r.requestor;
+                answer.selection = r.selection;
+                answer.target = r.target;
+                answer.time = r.time;
+                answer.property = r.property;
+                if (r.target == utf8 || r.target == XA_STRING) {
+                    XChangeProperty(d, r.requestor, r.property, r.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(text_.data()), int(text_.size()));
+                } else if (r.target == targets) {
+                    const Atom list[] = {utf8, XA_STRING};
+                    XChangeProperty(d, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(list), 2);
+                } else {
+                    answer.property = None;
+                }
+                XSendEvent(d, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
+                XFlush(d);
+            }
+            pollfd fd{ConnectionNumber(d), POLLIN, 0};
+            ::poll(&fd, 1, 20);
+        }
+        XDestroyWindow(d, w);
+        XCloseDisplay(d);
+    }
+
+    std::string text_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> owned_{false};
+    std::thread thread_;
+};
+
+// Dominant channel of a pixel: 0 red, 1 green, 2 blue, -1 none.
+int dominant(const std::uint8_t* p) {
+    for (int c = 0; c < 3; ++c)
+        if (p[c] > 150 && p[(c + 1) % 3] < 100 && p[(c + 2) % 3] < 100) return c;
+    return -1;
+}
+
+bool showsTheBars(const x11test::Pixels& p) {
+    if (p.width < 30 || p.height < 30) return false;
+    // Bands from top to bottom, each brightest at the right.
+    const int x = p.width * 9 / 10;
+    return dominant(p.at(x, p.height / 6)) == 0 && dominant(p.at(x, p.height / 2)) == 1 &&
+           dominant(p.at(x, p.height * 5 / 6)) == 2;
+}
+
+void saveScreenshot(const x11test::Pixels& p, const std::string& name) {
+    ASSERT_FALSE(p.rgba.empty());
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", p.width, p.height, p.rgba.data()));
+}
+
+void xdotool(const std::string& args) {
+    const std::string command = "xdotool " + args + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+class StreamStateEndToEndFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x);
+        StubRtspServerOptions o;
+        o.h264File = kFixture;
+        o.fps = 30;
+        o.auth = StubRtspServerOptions::Auth::Digest;
+        o.user = "tmp-user";
+        o.password = "tmp-pass";
+        rtsp = std::make_unique<StubRtspServer>(o);
+        ASSERT_TRUE(rtsp->start());
+
+        StubSessionScript script;
+        script.serverDBId = kServerDBId;
+        script.urlPortAndPostfix = ":" + std::to_string(rtsp->port()) + "/stream";
+        script.user = "tmp-user";
+        script.password = "tmp-pass";
+        script.definitions = {
+            StubStreamer::int32Definition("Video.Bitrate", 10000, 1, kServerDBId),
+            StubStreamer::int32Definition("Video.Framerate", 60, 2, kServerDBId),
+            StubStreamer::int32Definition("System.MouseStatus", 0, 3, kServerDBId),
+            stringVariable("System.Clipboard", "", 4),
+        };
+        streamer.scriptStandardSession(script);
+
+        // The client's own home: its settings, and an ALSA default device that writes into
+        // a file.
+        home = app.dir.file("home");
+        std::filesystem::create_directories(home);
+        pcm = app.dir.file("sound.raw");
+        std::ofstream(home + "/.asoundrc") << "pcm.!default { type file slave.pcm \"null\" file \"" << pcm
+                                            << "\" format \"raw\" }\n";
+        std::filesystem::copy_file(std::string(NIMBROSTA_LIB_DIR) + "/render-ffmpeg.so", app.lib + "/render-ffmpeg.so");
+    }
+
+    void TearDown() override { app.program.end(); }
+
+    bool startClient() {
+        return app.program.start(app.exe,
+                                 {"--ip", "127.0.0.1", "--port", std::to_string(streamer.port()), "--token", "Tk9secret"},
+                                 {"HOME=" + home, "XDG_DATA_HOME=" + home + "/data",
+                                  "XDG_STATE_HOME=" + home + "/state"});
+    }
+
+    // Waits for the window and the first picture of the bars; false when neither came.
+    bool waitForPicture(Window& w) {
+        w = x11test::waitForWindow(x.get(), "Nimbrosta");
+        if (w == 0) return false;
+        return x11test::waitUntil([&] { return showsTheBars(x11test::capture(x.get(), w)); }, 20000);
+    }
+
+    std::vector<Request> requests(int type) {
+        std::vector<Request> out;
+        for (const auto& f : streamer.requests(type)) out.push_back(f.request);
+        return out;
+    }
+
+    // Waits for a key request with these values.
+    bool waitForKey(std::uint32_t vkey, std::uint32_t scan, std::uint32_t flags) {
+        return streamer.waitUntil(
+            [&] {
+                for (const auto& r : requests(Request::KEYBOARD_ACTION_V2))
+                    if (r.keyactionv2().vkey() == vkey && r.keyactionv2().scancode() == scan &&
+                        r.keyactionv2().flags() == flags)
+                        return true;
+                return false;
+            },
+            std::chrono::seconds(5));
+    }
+
+    x11test::Connection x;
+    clienttest::Installation app;
+    std::unique_ptr<StubRtspServer> rtsp;
+    StubStreamer streamer;
+    std::string home;
+    std::string pcm;
+};
+
+}  // namespace
+
+namespace fixtures {
+using StreamStateEndToEnd = StreamStateEndToEndFixture;
+
+TEST_F(StreamStateEndToEnd, ThePictureAndTheSoundArriveAndKeysAndThePointerReachTheMachine) {
+    ASSERT_TRUE(startClient());
+    Window w = 0;
+    const bool pictured = waitForPicture(w);
+    ASSERT_NE(w, 0u) << app.err();
+    const x11test::Pixels shot = x11test::capture(x.get(), w);
+    saveScreenshot(shot, "stream-picture");
+    ASSERT_TRUE(pictured) << app.out();
+
+    // The session became ready: the settings went out and the stream was asked for.
+    EXPECT_FALSE(requests(Request::STREAM_INITIATE).empty());
+    EXPECT_FALSE(requests(Request::VIDEO_FORCE_IDR_FRAME).empty()) << "key frames are asked for until a picture";
+
+    // Sound reaches the ALSA file.
+    EXPECT_TRUE(x11test::waitUntil([&] { return std::filesystem::exists(pcm) && std::filesystem::file_size(pcm) > 4096; },
+                                   10000));
+
+    xdotool("windowfocus --sync " + std::to_string(w));
+    streamer.clearFrames();
+    // A letter, then Right Control: an extended key.
+    xdotool("key --window " + std::to_string(w) + " a");
+    EXPECT_TRUE(waitForKey(65, 0x1E, 0));
+    EXPECT_TRUE(waitForKey(65, 0x1E, 2)) << "the release carries the release flag";
+    xdotool("key --window " + std::to_string(w) + " Control_R");
+    EXPECT_TRUE(waitForKey(17, 0x1D, 1));
+    EXPECT_TRUE(waitForKey(17, 0x1D, 3));
+
+    // The pointer in the window's middle: an absolute move at about half of 65535.
+    // (The pointer starts at the screen's centre, which is the window's: it moves away first.)
+    const x11test::Geometry g = x11test::geometry(x.get(), w);
+    xdotool("mousemove --window " + std::to_string(w) + " 10 10");
+    streamer.clearFrames();
+    xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(g.width / 2) + " " +
+            std::to_string(g.height / 2));
+    EXPECT_TRUE(streamer.waitUntil(
+        [&] {
+            for (const auto& r : requests(Request::MOUSE_ACTION)) {
+                const auto& m = r.mouseaction();
+                if (m.flags() == 0x8001 && std::abs(m.absx() - 32767) < 400 && std::abs(m.absy() - 32767) < 400 &&
+                    m.screenx() == g.width && m.screeny() == g.height)
+                    return true;
+            }
+            return false;
+        },
+        std::chrono::seconds(5)))
+        << [&] {
+               std::string seen;
+               for (const auto& r : requests(Request::MOUSE_ACTION))
+                   seen += " (" + std::to_string(r.mouseaction().absx()) + "," + std::to_string(r.mouseaction().absy()) +
+                           " flags " + std::to_string(r.mouseaction().flags()) + " screen " +
+                           std::to_string(r.mouseaction().screenx()) + "x" + std::to_string(r.mouseaction().screeny()) + ")";
+               return "window " + std::to_string(g.width) + "x" + std::to_string(g.height) + ", moves:" + seen;
+           }();
+    // One notch of the wheel up and one down.
+    streamer.clearFrames();
+    xdotool("click --window " + std::to_string(w) + " 4");
+    xdotool("click --window " + std::to_string(w) + " 5");
+    EXPECT_TRUE(streamer.waitUntil(
+        [&] {
+            std::vector<std::int64_t> wheel;
+            for (const auto& r : requests(Request::MOUSE_ACTION))
+                if (r.mouseaction().flags() == 0x800) wheel.push_back(r.mouseaction().data());
+            return wheel == std::vector<std::int64_t>{120, -120};
+        },
+        std::chrono::seconds(5)));
+
+    // Secrets stay out of the log.
+    EXPECT_EQ(app.out().find("Tk9secret"), std::string::npos);
+}
+
+TEST_F(StreamStateEndToEnd, TheClipboardTravelsBothWays) {
+    ASSERT_TRUE(startClient());
+    Window w = 0;
+    ASSERT_TRUE(waitForPicture(w)) << app.out();
+
+    // A copy on this computer reaches the machine's clipboard variable.
+    {
+        ClipboardOwner owner("copied here");
+        EXPECT_TRUE(streamer.waitUntil(
+            [&] {
+                for (const auto& r : requests(Request::CLIENT_DB_VARIABLE_EVENT)) {
+                    InputClient::VariableValue v;
+                    if (r.variableevent().name().stringname() == "System.Clipboard" &&
+                        v.ParseFromString(r.variableevent().value()) && v.stringvalue() == "copied here")
+                        return true;
+                }
+                return false;
+            },
+            std::chrono::seconds(5)));
+    }
+
+    // A copy on the machine appears on this computer's clipboard.
+    Response change;
+    change.set_type(Response::SERVER_DB_VARIABLE_EVENT);
+    *change.mutable_variableevent() = stringVariable("System.Clipboard", "copied there", 40);
+    ASSERT_TRUE(streamer.lastConnection());
+    streamer.lastConnection()->respond(change);
+    platform::ClipboardReader reader(200);
+    std::string text;
+    EXPECT_TRUE(x11test::waitUntil(
+        [&] {
+            reader.request();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return reader.take(text) && text == "copied there";
+        },
+        5000))
+        << text;
+}
+}  // namespace fixtures
