@@ -137,14 +137,7 @@ public:
         EXPECT_TRUE(
             guitest::writePng(guitest::artifactsDir() + "/whole-client-" + step + ".png", p.width, p.height, p.rgba.data()));
     }
-    // Moves onto the point first: a press goes to the widget the pointer moved over.
-    void click(int x, int y) {
-        const auto moveTo = [&](int px, int py) {
-            return "mousemove --window " + std::to_string(w_) + " " + std::to_string(px) + " " + std::to_string(py);
-        };
-        const std::string command = "xdotool " + moveTo(x - 3, y - 3) + " " + moveTo(x, y) + " click 1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    void click(int x, int y) { ASSERT_TRUE(x11test::click(w_, x, y)) << x << "," << y; }
 
 private:
     Display* d_;
