@@ -98,7 +98,15 @@ BitrateSlider::~BitrateSlider() = default;
 
 std::int32_t BitrateSlider::getBitrate() const { return slider->value * 1024; }
 
-bool BitrateSlider::isUserChanging() const {
+void BitrateSlider::setBitrate(std::int32_t bitsPerSecond) {
+    if (isDragging())
+        return;
+    const std::uint32_t bits = std::uint32_t(bitsPerSecond);
+    slider->value = std::int32_t(std::min<std::uint32_t>(bits >> 10, std::uint32_t(slider->maximum)));
+    slider->needsRedraw = 1;
+}
+
+bool BitrateSlider::isDragging() const {
     return slider->isDragging() || plusPicture->isDown() || minusPicture->isDown();
 }
 
@@ -114,10 +122,8 @@ bool BitrateSlider::tick(double) {
         else
             gui_->sendCommand(kCommandSetBitrate);
     }
-    if (bitrateVariable && !isUserChanging() && bitrateVariable->changed.exchange(false)) {
-        const std::uint32_t bits = std::uint32_t(bitrateVariable->get());
-        slider->value = std::int32_t(std::min<std::uint32_t>(bits >> 10, std::uint32_t(slider->maximum)));
-    }
+    if (bitrateVariable && !isDragging() && bitrateVariable->changed.exchange(false))
+        setBitrate(bitrateVariable->get());
     if (autoVariable && autoVariable->changed.exchange(false))
         autoBox->setChecked(autoVariable->get());
     return true;

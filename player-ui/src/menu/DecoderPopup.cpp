@@ -132,4 +132,10 @@ void DecoderPopup::toggleList() {
     invalidate();
 }
 
+bool DecoderPopup::takeChoice() {
+    const bool made = choiceMade;
+    choiceMade = false;
+    return made;
+}
+
 bool DecoderPopup::isListVisible() const { return list && list->visible; }

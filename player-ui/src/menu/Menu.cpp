@@ -7,6 +7,7 @@
 #include "player-ui/menu/DialogTimeout.h"
 #include "player-ui/menu/ControlCredits.h"
 #include "player-ui/menu/GamepadSetupForm.h"
+#include "player-ui/menu/BitrateSlider.h"
 #include "player-ui/menu/LeftMenu.h"
 #include "player-ui/menu/MenuButton.h"
 #include "player-ui/menu/RightMenu.h"
@@ -46,9 +47,9 @@ Menu::Menu(IPlayerWindow* playerWindow, std::shared_ptr<BoolUser> recordVariable
     gui->setEnabled(toggleButton.get(), true);
     gui->registerTutorialTarget(kToggleTourPage, kToggleTourKind, toggleButton.get());
 
-    rightMenu = std::make_shared<RightMenu>(gui, spacing, margin, std::move(recordVariable),
+    rightColumn = std::make_shared<RightMenu>(gui, spacing, margin, std::move(recordVariable),
                                             std::move(controllersVariable), handler);
-    leftMenu = std::make_shared<LeftMenu>(gui, spacing, margin, std::move(autoBitrateVariable),
+    leftColumn = std::make_shared<LeftMenu>(gui, spacing, margin, std::move(autoBitrateVariable),
                                           std::move(bitrateVariable));
     int w = 0, h = 0;
     gui->getSize(&w, &h);
@@ -56,6 +57,21 @@ Menu::Menu(IPlayerWindow* playerWindow, std::shared_ptr<BoolUser> recordVariable
     lastHeight = h;
     updateHomeZone();
 }
+
+namespace {
+
+// The session owns its variable users and outlives the menu: shared pointers that own
+// nothing.
+template <class T>
+std::shared_ptr<T> borrowed(T* user) {
+    return std::shared_ptr<T>(std::shared_ptr<T>(), user);
+}
+
+}  // namespace
+
+Menu::Menu(IPlayerWindow* playerWindow, const StreamMenuVariables& variables, CustomUICommandHandler* handler)
+    : Menu(playerWindow, borrowed(variables.recordStream), borrowed(variables.enableControllers),
+           borrowed(variables.autoBitrate), borrowed(variables.bitrate), handler) {}
 
 Menu::~Menu() {
     ClientState& state = window->clientState();
@@ -77,8 +93,8 @@ bool Menu::isOpen() const { return visible || gamepadForm->visible; }
 void Menu::onVisibilityChanged() {
     const bool open = visible || gamepadForm->visible;
     gui_->setVisible(toggleButton.get(), !open);
-    gui_->setVisible(rightMenu.get(), visible != 0);
-    gui_->setVisible(leftMenu.get(), visible != 0);
+    gui_->setVisible(rightColumn.get(), visible != 0);
+    gui_->setVisible(leftColumn.get(), visible != 0);
     if (visible)
         gamepadForm->setVisible(false);
 }
@@ -103,7 +119,7 @@ void Menu::hide(bool showToggle) {
         return;
     gui_->setVisible(this, false);
     gui_->setVisible(toggleButton.get(), showToggle);
-    toggleVisible = showToggle;
+    toggleVisible_ = showToggle;
 }
 
 void Menu::setCursorLocked(bool locked) {
@@ -114,21 +130,27 @@ void Menu::setCursorLocked(bool locked) {
 
 void Menu::setTourLock(bool locked) {
     gui_->setEnabled(toggleButton.get(), !locked);
-    leftMenu->setTourLock(locked);
-    rightMenu->setTourLock(locked);
-    tourLocked = locked;
+    leftColumn->setTourLock(locked);
+    rightColumn->setTourLock(locked);
+    tourLocked_ = locked;
 }
 
-void Menu::setHotKeysEnabled(bool enabled) { leftMenu->setCursorLockItemEnabled(enabled); }
+void Menu::setCursorLockItemInteractive(bool interactive) { leftColumn->setCursorLockItemEnabled(interactive); }
+
+bool Menu::isGamepadFormVisible() const { return gamepadForm->visible != 0; }
+
+IRightMenu& Menu::rightMenu() { return *rightColumn; }
+
+IBitrateSlider& Menu::bitrateSlider() { return *leftColumn->bitrateSlider; }
 
 void Menu::refreshAccount() {
     const AccountBalance balance = window->clientState().getClientInfo().balance;
-    ControlCredits& panel = *rightMenu->credits;
+    ControlCredits& panel = *rightColumn->credits;
     panel.setMemory(whole(balance.usedStorage), whole(balance.totalStorage), "Gb");
     panel.setCreditCost("1", "10", "Gb");
     panel.setCredits(whole(balance.accountBalance));
     panel.setCharge(whole(balance.nextCredit), "00", "min");
-    rightMenu->timeoutDialog->setValue(balance.timeout);
+    rightColumn->idleTimeoutDialog->setValue(balance.timeout);
 }
 
 void Menu::updateHomeZone() {

@@ -54,7 +54,7 @@ RightMenu::RightMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
         gui->setVisible(arrow->get(), false);
     }
 
-    timeoutDialog = std::make_shared<DialogTimeout>(gui, handler, text("dialog_content_timeout"),
+    idleTimeoutDialog = std::make_shared<DialogTimeout>(gui, handler, text("dialog_content_timeout"),
                                                     text("dialog_caption_timeout"), kCommandSendIdleTimeout);
 
     auto item = [&](const std::string& label, int command, const Rect& picture, std::int32_t width) {
@@ -98,7 +98,7 @@ RightMenu::RightMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
     decoderScoreLabel = valueLabel({1, 414, 32, 32}, normal);
     datacenterItem = item("none", kCommandResetDatacenter, {86, 76, 18, 32}, pageWidth);
     planItem = item("none", kCommandStreamPlan, {1, 380, 32, 32}, pageWidth);
-    decoderPopup = std::make_shared<DecoderPopup>(gui, pageWidth, spacing);
+    decoderRow = std::make_shared<DecoderPopup>(gui, pageWidth, spacing);
     gpuLabel = valueLabel({52, 178, 32, 32}, normal);
     bugReportItem = item(text("menu_bugreport"), kCommandBugReport, {475, 35, 32, 32}, pageWidth);
 
@@ -131,7 +131,7 @@ RightMenu::RightMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
     systemPage = std::make_shared<Table>(gui, 1, 7);
     row = 0;
     for (Widget* w : std::initializer_list<Widget*>{qualityLabel.get(), decoderScoreLabel.get(),
-                                                    datacenterItem.get(), planItem.get(), decoderPopup.get(),
+                                                    datacenterItem.get(), planItem.get(), decoderRow.get(),
                                                     gpuLabel.get(), bugReportItem.get()})
         systemPage->setCell(0, row++, w);
 
@@ -190,7 +190,7 @@ void RightMenu::toggleSystemPage() {
 }
 
 void RightMenu::toggleDecoderPopup() {
-    decoderPopup->toggleList();
+    decoderRow->toggleList();
     systemPage->invalidate();
 }
 
@@ -275,4 +275,12 @@ void RightMenu::setGpuLabel(const std::string& label) {
     gpuLabel->setText(formatString(text("menu_gpu"), label.c_str()));
 }
 
-void RightMenu::setCurrentDecoder(const std::string& name) { decoderPopup->setCurrentDecoder(name); }
+void RightMenu::setCurrentDecoder(const std::string& name) { decoderRow->setCurrentDecoder(name); }
+
+void RightMenu::setFramerateSwitchValue(const std::string& label) { frameRateSwitch->setValue(label, false); }
+
+void RightMenu::setResolutionSwitchValue(const std::string& label) { resolutionSwitch->setValue(label, false); }
+
+IDecoderPopup& RightMenu::decoderPopup() { return *decoderRow; }
+
+IDialogTimeout& RightMenu::timeoutDialog() { return *idleTimeoutDialog; }

@@ -189,6 +189,8 @@ TEST(BitrateSlider, SessionChangesWaitWhileTheUserMovesTheValue) {
     f.bench.move(s.x + s.width / 2, midY);
     f.bench.press();
     f.bench.move(s.x + s.width, midY);
+    f.block->setBitrate(1024 * 500);
+    EXPECT_EQ(s.value, 20000) << "the screen's value waits too";
     f.bitrateStore.streamerSets(1024 * 3000);
     f.bench.frame();
     EXPECT_EQ(s.value, 20000) << "the drag holds the value";

@@ -79,7 +79,8 @@ TEST(DecoderPopup, OpenedListSitsUnderTheRowAndAPickIsStored) {
 
     RightMenuPopupButton& dxva = *popup.entries.at("DXVA");
     bench.clickOn(dxva);
-    EXPECT_TRUE(popup.choiceMade);
+    EXPECT_TRUE(popup.takeChoice());
+    EXPECT_FALSE(popup.takeChoice()) << "reading clears it";
     EXPECT_EQ(ConfigStore::instance().getString("Decoder.Last", ""), "DXVA");
     EXPECT_NE(testsupport::readFile(dir.file("config.ini")).find("Last=DXVA"), std::string::npos);
 

@@ -51,9 +51,9 @@ struct MenuFixture {
                     if (!menu->isOpen())
                         bench.gui->setVisible(menu.get(), true);
                     break;
-                case kCommandToggleSettingsPage: menu->rightMenu->toggleSettingsPage(); break;
-                case kCommandToggleSystemPage: menu->rightMenu->toggleSystemPage(); break;
-                case kCommandToggleDecoderList: menu->rightMenu->toggleDecoderPopup(); break;
+                case kCommandToggleSettingsPage: menu->rightColumn->toggleSettingsPage(); break;
+                case kCommandToggleSystemPage: menu->rightColumn->toggleSystemPage(); break;
+                case kCommandToggleDecoderList: menu->rightColumn->toggleDecoderPopup(); break;
                 default: screen.runRegisteredTask(id); break;
             }
         };
@@ -68,8 +68,8 @@ struct MenuFixture {
         frames(3);
         bench.handler.commands.clear();
     }
-    RightMenu& right() { return *menu->rightMenu; }
-    LeftMenu& left() { return *menu->leftMenu; }
+    RightMenu& right() { return *menu->rightColumn; }
+    LeftMenu& left() { return *menu->leftColumn; }
     // A press and release on nothing (the window's bottom-centre corner area).
     void clickNowhere() { bench.click(640, 700); }
 
@@ -178,7 +178,7 @@ TEST(Menu, EveryItemSendsItsCommand) {
         {"decoder score (a label)", [&] { return r.decoderScoreLabel.get(); }, {}},
         {"data centre", [&] { return r.datacenterItem.get(); }, {kCommandResetDatacenter}},
         {"plan", [&] { return r.planItem.get(); }, {kCommandStreamPlan}},
-        {"decoder", [&] { return r.decoderPopup->decoderItem.get(); }, {kCommandToggleDecoderList}},
+        {"decoder", [&] { return r.decoderRow->decoderItem.get(); }, {kCommandToggleDecoderList}},
         {"graphics card (a label)", [&] { return r.gpuLabel.get(); }, {}},
         {"bug report", [&] { return r.bugReportItem.get(); }, {kCommandBugReport}},
     };
@@ -272,14 +272,14 @@ TEST(Menu, SystemPageLabels) {
     r.setDatacenterLabel("Frankfurt");
     r.setPlanLabel("A plan with a very long name indeed");
     r.setGpuLabel("llvmpipe");
-    r.decoderPopup->setDecoders({"Software", "VAAPI"});
+    r.decoderRow->setDecoders({"Software", "VAAPI"});
     r.setCurrentDecoder("VAAPI");
     EXPECT_EQ(r.qualityLabel->text(), "85//100");
     EXPECT_EQ(r.decoderScoreLabel->text(), "70//100");
     EXPECT_EQ(r.datacenterItem->text(), "Frankfurt");
     EXPECT_EQ(r.planItem->text(), "A plan with a very long na");
     EXPECT_EQ(r.gpuLabel->text(), "GPU: llvmpipe");
-    EXPECT_EQ(r.decoderPopup->decoderItem->text(), "Decoder: VAAPI");
+    EXPECT_EQ(r.decoderRow->decoderItem->text(), "Decoder: VAAPI");
     EXPECT_FALSE(r.qualityLabel->isInteractive());
     EXPECT_FALSE(r.gpuLabel->isFocusable());
 
@@ -291,11 +291,17 @@ TEST(Menu, SystemPageLabels) {
     r.setQualityNormalStyle();
     EXPECT_EQ(r.qualityLabel->defaultColour.value(), normal);
 
-    // The switches start at 720p, 30 fps and hot keys on.
+    // The switches start at 720p, 30 fps and hot keys on; the screen sets the first two
+    // from its settings.
     EXPECT_TRUE(r.resolutionSwitch->on);
     EXPECT_EQ(r.resolutionSwitch->currentCommand(), kCommandResolution1080);
     EXPECT_TRUE(r.frameRateSwitch->on);
     EXPECT_TRUE(r.hotKeysSwitch->on);
+    r.setFramerateSwitchValue("60 fps");
+    r.setResolutionSwitchValue("1080p");
+    EXPECT_EQ(r.frameRateSwitch->currentCommand(), kCommandFrameRate30);
+    EXPECT_EQ(r.resolutionSwitch->currentCommand(), kCommandResolution720);
+    EXPECT_FALSE(r.frameRateSwitch->userChanged);
 }
 
 TEST(Menu, AccountPanelAndTimeoutFollowTheAccount) {
@@ -313,7 +319,7 @@ TEST(Menu, AccountPanelAndTimeoutFollowTheAccount) {
     EXPECT_EQ(panel.creditCostText->currentText(), "1 credit per 10 Gb");
     EXPECT_EQ(panel.creditsItem->text(), "12 credits");
     EXPECT_EQ(panel.chargeText->currentText(), "3.00 / min");
-    EXPECT_EQ(f.right().timeoutDialog->chooser->value, "15");
+    EXPECT_EQ(f.right().idleTimeoutDialog->chooser->value, "15");
 
     // Only a balance change reads the account again.
     f.window.state.setTip("tip");
@@ -325,7 +331,7 @@ TEST(Menu, AccountPanelAndTimeoutFollowTheAccount) {
     f.window.state.setAccountBalance(balance);
     EXPECT_TRUE(f.menu->refreshPending.load());
     f.frames(1);
-    EXPECT_EQ(f.right().timeoutDialog->chooser->value, "None");
+    EXPECT_EQ(f.right().idleTimeoutDialog->chooser->value, "None");
     EXPECT_EQ(panel.creditsItem->text(), "0 credits");
 }
 
@@ -383,7 +389,7 @@ TEST(Menu, CursorLockAndTourLock) {
     EXPECT_TRUE(same(normalPicture(*menu.toggleButton), Menu::kTogglePicture));
     menu.hide(false);
     EXPECT_FALSE(menu.toggleButton->isVisible());
-    EXPECT_FALSE(menu.toggleVisible);
+    EXPECT_FALSE(menu.toggleVisible());
     menu.hide(true);
 
     f.open();
@@ -407,14 +413,14 @@ TEST(Menu, CursorLockAndTourLock) {
     EXPECT_TRUE(f.right().settingsPage->isVisible());
 
     // Hot keys off while the tour holds the menu: the unlock keeps the cursor-lock item off.
-    menu.setHotKeysEnabled(false);
+    menu.setCursorLockItemInteractive(false);
     menu.setTourLock(false);
     EXPECT_TRUE(menu.toggleButton->isEnabled());
     EXPECT_TRUE(f.left().fullScreenItem->isInteractive());
     EXPECT_TRUE(f.left().fullScreenItem->pressShift);
     EXPECT_FALSE(f.left().cursorLockItem->isInteractive());
     EXPECT_TRUE(f.right().accountItem->isInteractive());
-    menu.setHotKeysEnabled(true);
+    menu.setCursorLockItemInteractive(true);
     EXPECT_TRUE(f.left().cursorLockItem->isInteractive());
 }
 
@@ -488,6 +494,35 @@ TEST(Menu, GamepadFormTakesTheMenusPlace) {
     manager.poll();
     f.frames(1);
     EXPECT_TRUE(menu.gamepadForm->button(1)->lit) << "no longer fed";
+}
+
+// The in-stream screen builds the menu with its session's variable users and reaches it
+// through the menu's interface.
+TEST(Menu, BuiltWithTheSessionsVariables) {
+    MenuFixture f;
+    auto record = f.record.subscribe();
+    auto controllers = f.controllers.subscribe();
+    auto autoBitrate = f.autoBitrate.subscribe();
+    auto bitrate = f.bitrate.subscribe();
+    StreamMenuVariables variables;
+    variables.recordStream = record.get();
+    variables.enableControllers = controllers.get();
+    variables.autoBitrate = autoBitrate.get();
+    variables.bitrate = bitrate.get();
+    f.menu.reset();
+    std::shared_ptr<IStreamMenu> menu = std::make_shared<Menu>(&f.window, variables, &f.screen);
+    f.bench.gui->setVisible(menu->widget(), true);
+    f.frames(3);
+    f.bitrate.streamerSets(1024 * 4000);
+    f.frames(1);
+    EXPECT_EQ(menu->bitrateSlider().getBitrate(), 1024 * 4000);
+    menu->rightMenu().toggleSettingsPage();
+    EXPECT_FALSE(menu->rightMenu().timeoutDialog().isVisible());
+    menu->rightMenu().timeoutDialog().setVisible(true);
+    EXPECT_TRUE(menu->rightMenu().timeoutDialog().isVisible());
+    EXPECT_FALSE(menu->rightMenu().timeoutDialog().hasChosenValue());
+    menu.reset();
+    EXPECT_EQ(record.use_count(), 1) << "the menu owns none of them";
 }
 
 TEST(Menu, EndsItsAccountListenerWithItself) {

@@ -11,6 +11,7 @@
 // latest value is taken once the user lets go.
 
 #include "gui/Table.h"
+#include "player-ui/menu/IBitrateSlider.h"
 #include "stream/session/VariableBase.h"
 
 #include <cstdint>
@@ -21,7 +22,7 @@ class ImageButton;
 class Slider;
 class Static;
 
-class BitrateSlider : public Table {
+class BitrateSlider : public Table, public IBitrateSlider {
 public:
     using BoolUser = VariableUserBase<BoolVariable>;
     using Int32User = VariableUserBase<Int32Variable>;
@@ -38,9 +39,11 @@ public:
     void draw(AbstractGraphicsContext* context) override;
 
     // The slider's value in bit/s.
-    std::int32_t getBitrate() const;
+    std::int32_t getBitrate() const override;
+    // Shows a bitrate in bit/s (capped at the maximum) unless the user is moving the value.
+    void setBitrate(std::int32_t bitsPerSecond) override;
     // The user is moving the value (the slider or a minus/plus picture is held).
-    bool isUserChanging() const;
+    bool isDragging() const override;
     // "General.MaxBitrate" in Mbit/s as the slider uses it: a text that is not a whole
     // number, or a number below 1, gives 20; numbers above 2097 give 2097.
     static std::int32_t maxBitrateSetting();

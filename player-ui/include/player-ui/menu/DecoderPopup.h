@@ -6,6 +6,7 @@
 // screen then restarts itself with that decoder.
 
 #include "gui/Widget.h"
+#include "player-ui/menu/IDecoderPopup.h"
 
 #include <cstdint>
 #include <map>
@@ -18,7 +19,7 @@ class MenuButton;
 class RightMenuPopupButton;
 class Table;
 
-class DecoderPopup : public Widget {
+class DecoderPopup : public Widget, public IDecoderPopup {
 public:
     DecoderPopup(PlayerGUI* gui, std::int32_t width, std::int32_t spacing);
     ~DecoderPopup() override;
@@ -31,10 +32,12 @@ public:
 
     // Adds an entry per name (a repeated name replaces its entry) and rebuilds the list,
     // hidden.
-    void setDecoders(const std::vector<std::string>& names);
+    void setDecoders(const std::vector<std::string>& names) override;
     // Marks the named entry as the one in use and names it on the item; an unknown name
     // changes nothing.
-    void setCurrentDecoder(const std::string& name);
+    void setCurrentDecoder(const std::string& name) override;
+    // Whether the user picked a decoder since the last call.
+    bool takeChoice() override;
     // Opens or closes the list (nothing before setDecoders).
     void toggleList();
     bool isListVisible() const;

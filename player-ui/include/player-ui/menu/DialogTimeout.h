@@ -6,6 +6,7 @@
 // command) is clicked.
 
 #include "player-ui/UniqueDialogBase.h"
+#include "player-ui/menu/IDialogTimeout.h"
 
 #include <cstdint>
 #include <map>
@@ -13,7 +14,7 @@
 
 class CustomUICommandHandler;
 
-class DialogTimeout : public UniqueDialogBase {
+class DialogTimeout : public UniqueDialogBase, public IDialogTimeout {
 public:
     // content becomes the caption label and caption the chooser's first text (the account's
     // time-out replaces it at the menu's first refresh).
@@ -26,6 +27,10 @@ public:
     void onValueChosen(std::int32_t minutes) override;
     // The option's text; empty when it is not an option.
     void valueText(std::string& out, std::int32_t minutes) override;
+
+    void setVisible(bool visible) override { UniqueDialogBase::setVisible(visible); }
+    bool isVisible() const override { return Widget::isVisible(); }
+    bool hasChosenValue() const override { return valueChosen; }
 
     std::map<std::int32_t, std::string> options;
     CustomUICommandHandler* commandHandler;

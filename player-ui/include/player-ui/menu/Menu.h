@@ -14,6 +14,7 @@
 // only raises a flag, and the destructor waits out a call in flight.
 
 #include "gui/Widget.h"
+#include "player-ui/menu/IStreamMenu.h"
 #include "stream/session/VariableBase.h"
 #include "webapi/ClientState.h"
 
@@ -29,7 +30,7 @@ class JoystickManager;
 class LeftMenu;
 class RightMenu;
 
-class Menu : public Widget, public IListenerBase<ClientStateEvents> {
+class Menu : public Widget, public IStreamMenu, public IListenerBase<ClientStateEvents> {
 public:
     using BoolUser = VariableUserBase<BoolVariable>;
     using Int32User = VariableUserBase<Int32Variable>;
@@ -43,37 +44,43 @@ public:
     Menu(IPlayerWindow* window, std::shared_ptr<BoolUser> recordVariable,
          std::shared_ptr<BoolUser> controllersVariable, std::shared_ptr<BoolUser> autoBitrateVariable,
          std::shared_ptr<Int32User> bitrateVariable, CustomUICommandHandler* handler);
+    // With the session's own variable users, which outlive the menu.
+    Menu(IPlayerWindow* window, const StreamMenuVariables& variables, CustomUICommandHandler* handler);
     ~Menu() override;
 
     bool tick(double seconds) override;
     void onVisibilityChanged() override;
     void onEvent(ClientStateEvents event) override;
 
+    Widget* widget() override { return this; }
     // The menu or the gamepad form is shown.
-    bool isOpen() const;
+    bool isOpen() const override;
     // The gamepad form in place of the menu (with the manager's states reaching it), or
     // the menu back in place of the form.
-    void showGamepadForm(bool show, JoystickManager* manager);
+    void showGamepadForm(bool show, JoystickManager* manager) override;
+    bool isGamepadFormVisible() const override;
     // Closes the menu and shows or hides the toggle button; nothing while the cursor is
     // locked to the stream.
-    void hide(bool showToggle);
-    void setCursorLocked(bool locked);
-    void setTourLock(bool locked);
+    void hide(bool showToggle) override;
+    bool toggleVisible() const override { return toggleVisible_; }
+    void setCursorLocked(bool locked) override;
+    void setTourLock(bool locked) override;
+    bool tourLocked() const override { return tourLocked_; }
     // Hot keys off: the cursor-lock item no longer reacts (also after the tour unlocks).
-    void setHotKeysEnabled(bool enabled);
+    void setCursorLockItemInteractive(bool interactive) override;
+    IRightMenu& rightMenu() override;
+    IBitrateSlider& bitrateSlider() override;
 
     IPlayerWindow* window;
     std::shared_ptr<ImageButton> toggleButton;
-    std::shared_ptr<RightMenu> rightMenu;
-    std::shared_ptr<LeftMenu> leftMenu;
+    std::shared_ptr<RightMenu> rightColumn;
+    std::shared_ptr<LeftMenu> leftColumn;
     std::shared_ptr<GamepadSetupForm> gamepadForm;
     std::int32_t spacing = 5;
     std::int32_t margin = 15;
-    bool tourLocked = false;
     std::atomic<bool> refreshPending{true};
     bool menuReachable = true;
     bool toggleLookChanged = false;
-    bool toggleVisible = true;
     bool alertShown = false;
     std::int32_t lastWidth = 0;
     std::int32_t lastHeight = 0;
@@ -83,6 +90,8 @@ private:
     void updateHomeZone();
     bool hasMessages() const;
 
+    bool tourLocked_ = false;
+    bool toggleVisible_ = true;
     // The toggle button's alignment places it once; after that only drags and window
     // resizes move it.
     bool toggleAnchored_ = false;

@@ -8,6 +8,7 @@
 // press lands on no widget, except while the guided tour holds the menu.
 
 #include "gui/Widget.h"
+#include "player-ui/menu/IRightMenu.h"
 #include "stream/session/VariableBase.h"
 
 #include <cstdint>
@@ -26,7 +27,7 @@ class RightMenuSynchronizedSwitchButton;
 class SynchronizedMenuButton;
 class Table;
 
-class RightMenu : public Widget {
+class RightMenu : public Widget, public IRightMenu {
 public:
     using BoolUser = VariableUserBase<BoolVariable>;
 
@@ -39,18 +40,23 @@ public:
     bool arrange(AbstractGraphicsContext* context) override;
     void onVisibilityChanged() override;
 
-    void toggleSettingsPage();
-    void toggleSystemPage();
-    void toggleDecoderPopup();
+    void toggleSettingsPage() override;
+    void toggleSystemPage() override;
+    void toggleDecoderPopup() override;
     void setTourLock(bool locked);
-    void setQuality(std::int32_t value);
-    void setQualityNormalStyle();
-    void setQualityWarningStyle();
-    void setDecoderScore(std::int32_t value);
-    void setDatacenterLabel(const std::string& text);
-    void setPlanLabel(const std::string& text);
-    void setGpuLabel(const std::string& text);
-    void setCurrentDecoder(const std::string& name);
+    void setQuality(std::int32_t value) override;
+    void setQualityNormalStyle() override;
+    void setQualityWarningStyle() override;
+    void setDecoderScore(std::int32_t value) override;
+    void setDatacenterLabel(const std::string& text) override;
+    void setPlanLabel(const std::string& text) override;
+    void setGpuLabel(const std::string& text) override;
+    void setCurrentDecoder(const std::string& name) override;
+    // The switch shows the option with this text (the language's text of the option).
+    void setFramerateSwitchValue(const std::string& text) override;
+    void setResolutionSwitchValue(const std::string& text) override;
+    IDecoderPopup& decoderPopup() override;
+    IDialogTimeout& timeoutDialog() override;
 
     std::shared_ptr<BoolUser> recordVariable;
     std::shared_ptr<BoolUser> controllersVariable;
@@ -59,7 +65,7 @@ public:
     std::int32_t margin;
     std::int32_t mainWidth = 110;
     std::int32_t pageWidth = 220;
-    std::shared_ptr<DialogTimeout> timeoutDialog;
+    std::shared_ptr<DialogTimeout> idleTimeoutDialog;
     std::shared_ptr<ControlCredits> credits;
     std::shared_ptr<Table> mainPage;
     std::shared_ptr<Table> systemPage;
@@ -87,7 +93,7 @@ public:
     std::shared_ptr<MenuButton> decoderScoreLabel;
     std::shared_ptr<MenuButton> datacenterItem;
     std::shared_ptr<MenuButton> planItem;
-    std::shared_ptr<DecoderPopup> decoderPopup;
+    std::shared_ptr<DecoderPopup> decoderRow;
     std::shared_ptr<MenuButton> gpuLabel;
     std::shared_ptr<MenuButton> bugReportItem;
 
