@@ -48,7 +48,11 @@ std::int32_t BitrateSlider::maxBitrateSetting() {
 
 BitrateSlider::BitrateSlider(PlayerGUI* gui, std::int32_t spacing, std::shared_ptr<BoolUser> autoVar,
                              std::shared_ptr<Int32User> bitrateVar)
-    : Table(gui, 1, 3), autoVariable(std::move(autoVar)), bitrateVariable(std::move(bitrateVar)) {
+    : Table(gui, 1, 3),
+      autoVariable(std::move(autoVar)),
+      bitrateVariable(std::move(bitrateVar)),
+      fill_(gui->getColor("player-button-main-default")),
+      border_(gui->getColor("white")) {
     LanguageStore& texts = LanguageStore::instance();
     slider = std::make_shared<Slider>(gui, kCommandSetBitrate, kSliderGap, 0, maxBitrateSetting() * 1000);
     label = std::make_shared<Static>(gui, texts.text("menu_slider"), 0, gui->getDefaultFont());
@@ -133,6 +137,5 @@ void BitrateSlider::draw(AbstractGraphicsContext* context) {
     const Rect top = getCellRect(0, 0);
     const Rect bottom = getCellRect(0, 2);
     const Rect bar{top.x, top.y, top.width, bottom.y + bottom.height - top.y};
-    MenuButton::drawBar(gui_, context, bar, gui_->getColor("player-button-main-default"), gui_->getColor("white"),
-                        true);
+    MenuButton::drawBar(gui_, context, bar, fill_, border_, true);
 }

@@ -60,8 +60,8 @@ const ButtonSpec* specOf(int index) {
 
 float axisValue(std::uint8_t byte) { return float(int(byte) - 128) / 127.0f; }
 
-void drawPicture(PlayerGUI* gui, AbstractGraphicsContext* context, const Rect& picture, int x, int y, int w, int h) {
-    AbstractSurface* atlas = gui->getSurface("gamepad");
+void drawPicture(AbstractSurface* atlas, AbstractGraphicsContext* context, const Rect& picture, int x, int y, int w,
+                 int h) {
     if (!atlas)
         return;
     context->setColor(kUntinted);
@@ -77,7 +77,8 @@ void drawFocus(PlayerGUI* gui, AbstractGraphicsContext* context, Widget* widget)
 
 // ---- JoystickWidget ----
 
-JoystickWidget::JoystickWidget(PlayerGUI* gui, int command) : ButtonCommon(gui), command(command) {
+JoystickWidget::JoystickWidget(PlayerGUI* gui, int command)
+    : ButtonCommon(gui), command(command), atlas_(gui->getSurface("gamepad")) {
     setCommand(command);
     focusable = 1;
     width = kSize;
@@ -116,16 +117,16 @@ Point JoystickWidget::knobPosition() const {
 }
 
 void JoystickWidget::draw(AbstractGraphicsContext* context) {
-    drawPicture(gui_, context, kStickBase, x, y, width, height);
+    drawPicture(atlas_, context, kStickBase, x, y, width, height);
     const Point knob = knobPosition();
-    drawPicture(gui_, context, kStickKnob, knob.x, knob.y, kKnobSize, kKnobSize);
+    drawPicture(atlas_, context, kStickKnob, knob.x, knob.y, kKnobSize, kKnobSize);
     drawFocus(gui_, context, this);
 }
 
 // ---- GamepadButtonWidget ----
 
 GamepadButtonWidget::GamepadButtonWidget(PlayerGUI* gui, int index, int command)
-    : ButtonCommon(gui), index(index), command(command) {
+    : ButtonCommon(gui), index(index), command(command), atlas_(gui->getSurface("gamepad")) {
     if (const ButtonSpec* spec = specOf(index)) {
         unlitPicture = spec->unlit;
         litPicture = spec->lit;
@@ -157,13 +158,14 @@ void GamepadButtonWidget::setLit(bool value) {
 
 void GamepadButtonWidget::draw(AbstractGraphicsContext* context) {
     const Rect& picture = lit ? litPicture : unlitPicture;
-    drawPicture(gui_, context, picture, x, y, picture.width, picture.height);
+    drawPicture(atlas_, context, picture, x, y, picture.width, picture.height);
     drawFocus(gui_, context, this);
 }
 
 // ---- GamepadSetupForm ----
 
-GamepadSetupForm::GamepadSetupForm(PlayerGUI* gui) : Widget(gui) {
+GamepadSetupForm::GamepadSetupForm(PlayerGUI* gui)
+    : Widget(gui), fill_(gui->getColor("player-button-main-default")) {
     modal = 1;
     visible = 0;
     horizontalAlign = 3;
@@ -276,6 +278,6 @@ void GamepadSetupForm::showState(const GamepadState& state) {
 }
 
 void GamepadSetupForm::draw(AbstractGraphicsContext* context) {
-    context->setColor(gui_->getColor("player-button-main-default").value());
+    context->setColor(fill_.value());
     gui_->fillRect(context, x, y, width, height);
 }

@@ -10,6 +10,7 @@
 // streamer's echo of an older value cannot pull the slider back under the pointer; the
 // latest value is taken once the user lets go.
 
+#include "gui/Color.h"
 #include "gui/Table.h"
 #include "player-ui/menu/IBitrateSlider.h"
 #include "stream/session/VariableBase.h"
@@ -57,4 +58,8 @@ public:
     std::shared_ptr<Table> bottomRow;
     std::shared_ptr<BoolUser> autoVariable;
     std::shared_ptr<Int32User> bitrateVariable;
+
+private:
+    Color fill_;
+    Color border_;
 };

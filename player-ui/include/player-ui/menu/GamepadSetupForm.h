@@ -10,6 +10,7 @@
 // there touches its pictures, so the two threads share nothing but the device's locked copy.
 
 #include "gui/ButtonCommon.h"
+#include "gui/Color.h"
 #include "gui/PlayerGUI.h"
 #include "gui/Widget.h"
 #include "stream/gamepad/UIJoystickDevice.h"
@@ -18,6 +19,7 @@
 #include <map>
 #include <memory>
 
+class AbstractSurface;
 class ImageButton;
 
 // A stick: its base with the knob at the stick's position (x and y from -1 to 1, y up).
@@ -40,6 +42,9 @@ public:
     int command;
     float stickX = 0.0f;
     float stickY = 0.0f;
+
+private:
+    AbstractSurface* atlas_;
 };
 
 // A button of the controller: its grey picture, or its orange one while lit.
@@ -58,6 +63,9 @@ public:
     bool lit = false;
     Rect unlitPicture;
     Rect litPicture;
+
+private:
+    AbstractSurface* atlas_;
 };
 
 class GamepadSetupForm : public Widget {
@@ -88,4 +96,7 @@ public:
     std::shared_ptr<ImageButton> closeButton;
     std::map<std::int32_t, std::shared_ptr<GamepadButtonWidget>> buttons;
     UIJoystickDevice device;
+
+private:
+    Color fill_;
 };
