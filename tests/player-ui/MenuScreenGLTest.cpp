@@ -123,15 +123,9 @@ TEST(Menu, OpenMenuOnScreen) {
 TEST(GamepadSetupForm, FormOnScreen) {
     MenuScreen s;
     ASSERT_TRUE(s.window.ok());
-    ScriptedJoystickSource source;
-    struct : IJoystickManagerEventListener {
-        void onDeviceAdded(int) override {}
-        void onDeviceRemoved(int) override {}
-    } listener;
-    JoystickManager manager(&listener, &source);
-    manager.setFilePath(s.dir.file("joysticks.ini"));
-    source.plug(0, "Pad", 17, 6);
-    manager.scanDevices();
+    playeruitest::ScriptedPad pad(s.dir.path(), "Pad", 17, 6);
+    ScriptedJoystickSource& source = pad.source;
+    JoystickManager& manager = pad.manager;
 
     s.gui.setVisible(s.menu.get(), true);
     s.frames(2);

@@ -5,6 +5,7 @@
 
 #include "WidgetTestSupport.h"
 
+#include "ScriptedJoystickSource.h"
 #include "TestSupport.h"
 #include "core/LanguageStore.h"
 
@@ -15,6 +16,7 @@
 #include "player-ui/PopupTable.h"
 #include "player-ui/UniqueDialogBase.h"
 #include "player-ui/UniqueDialogBaseUITask.h"
+#include "stream/gamepad/JoystickManager.h"
 #include "stream/session/ClientDB.h"
 #include "stream/session/VariableBase.h"
 #include "webapi/ClientState.h"
@@ -205,6 +207,22 @@ private:
 };
 using StreamerOwnedBool = StreamerOwned<BoolVariable>;
 using StreamerOwnedInt32 = StreamerOwned<Int32Variable>;
+
+// A scripted gamepad known to a real gamepad manager that keeps joysticks.ini in folder.
+struct ScriptedPad {
+    ScriptedPad(const std::string& folder, const std::string& name, int buttons, int axes)
+        : manager(&listener, &source) {
+        manager.setFilePath(folder + "/joysticks.ini");
+        source.plug(0, name, buttons, axes);
+        manager.scanDevices();
+    }
+    struct : IJoystickManagerEventListener {
+        void onDeviceAdded(int) override {}
+        void onDeviceRemoved(int) override {}
+    } listener;
+    ScriptedJoystickSource source;
+    JoystickManager manager;
+};
 
 // The first id handed out while the program runs (the command id table's; not included
 // here, as some suites name single commands themselves).

@@ -199,22 +199,13 @@ private:
     JoystickManager& manager_;
 };
 
-class NoListener : public IJoystickManagerEventListener {
-public:
-    void onDeviceAdded(int) override {}
-    void onDeviceRemoved(int) override {}
-};
-
 }  // namespace
 
 TEST(GamepadSetupForm, MapsAScriptedPadEndToEnd) {
     testsupport::TempDir dir;
-    ScriptedJoystickSource source;
-    NoListener listener;
-    JoystickManager manager(&listener, &source);
-    manager.setFilePath(dir.file("joysticks.ini"));
-    source.plug(0, "Scripted Pad", 12, 6);
-    ASSERT_TRUE(manager.scanDevices());
+    playeruitest::ScriptedPad pad(dir.path(), "Scripted Pad", 12, 6);
+    ScriptedJoystickSource& source = pad.source;
+    JoystickManager& manager = pad.manager;
     manager.poll();
 
     FormFixture f;

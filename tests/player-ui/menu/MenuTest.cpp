@@ -463,15 +463,9 @@ TEST(Menu, ToggleButtonPlaceHomeZoneAndResize) {
 TEST(Menu, GamepadFormTakesTheMenusPlace) {
     MenuFixture f;
     Menu& menu = *f.menu;
-    ScriptedJoystickSource source;
-    struct : IJoystickManagerEventListener {
-        void onDeviceAdded(int) override {}
-        void onDeviceRemoved(int) override {}
-    } listener;
-    JoystickManager manager(&listener, &source);
-    manager.setFilePath(f.dir.file("joysticks.ini"));
-    source.plug(0, "Pad", 12, 6);
-    manager.scanDevices();
+    playeruitest::ScriptedPad pad(f.dir.path(), "Pad", 12, 6);
+    ScriptedJoystickSource& source = pad.source;
+    JoystickManager& manager = pad.manager;
 
     f.open();
     menu.showGamepadForm(true, &manager);
