@@ -19,13 +19,13 @@ constexpr Rect kStickKnob{391, 217, 64, 64};
 
 // Button index, the command its click sends, its grey and its orange picture in the
 // "gamepad" atlas. There is no index 8: the pad's second Back bit lights index 16.
-struct ButtonSpec {
+struct ButtonPictures {
     int index;
     int command;
     Rect unlit;
     Rect lit;
 };
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonPictures kButtons[] = {
     {0, 67, {323, 217, 66, 66}, {255, 217, 66, 66}},   // A
     {1, 68, {187, 285, 66, 66}, {187, 217, 66, 66}},   // B
     {2, 69, {187, 421, 66, 66}, {187, 353, 66, 66}},   // X
@@ -51,10 +51,10 @@ enum ButtonIndex {
     kPadRight = 15, kBack = 16, kGuide = 17,
 };
 
-const ButtonSpec* specOf(int index) {
-    for (const ButtonSpec& spec : kButtons)
-        if (spec.index == index)
-            return &spec;
+const ButtonPictures* picturesOf(int index) {
+    for (const ButtonPictures& entry : kButtons)
+        if (entry.index == index)
+            return &entry;
     return nullptr;
 }
 
@@ -127,9 +127,9 @@ void JoystickWidget::draw(AbstractGraphicsContext* context) {
 
 GamepadButtonWidget::GamepadButtonWidget(PlayerGUI* gui, int index, int command)
     : ButtonCommon(gui), index(index), command(command), atlas_(gui->getSurface("gamepad")) {
-    if (const ButtonSpec* spec = specOf(index)) {
-        unlitPicture = spec->unlit;
-        litPicture = spec->lit;
+    if (const ButtonPictures* entry = picturesOf(index)) {
+        unlitPicture = entry->unlit;
+        litPicture = entry->lit;
     }
     setCommand(command);
     focusable = 1;
@@ -178,8 +178,8 @@ GamepadSetupForm::GamepadSetupForm(PlayerGUI* gui)
                                gui->getColor("player-button-exit-hover"), gui->getColor("player-button-exit-default"));
     leftStick = std::make_shared<JoystickWidget>(gui, kCommandGamepadDetectFirst);
     rightStick = std::make_shared<JoystickWidget>(gui, kCommandGamepadDetectFirst + 1);
-    for (const ButtonSpec& spec : kButtons)
-        buttons[spec.index] = std::make_shared<GamepadButtonWidget>(gui, spec.index, spec.command);
+    for (const ButtonPictures& entry : kButtons)
+        buttons[entry.index] = std::make_shared<GamepadButtonWidget>(gui, entry.index, entry.command);
     onVisibilityChanged();
 }
 
