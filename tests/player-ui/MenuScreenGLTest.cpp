@@ -118,6 +118,31 @@ TEST(Menu, OpenMenuOnScreen) {
     EXPECT_LT(right.settingsPage->x + right.settingsPage->width, right.settingsItem->x);
     EXPECT_EQ(right.credits->x + right.credits->width, 1280 - 15);
     EXPECT_FALSE(s.menu->toggleButton->isVisible());
+
+    // The system page with the decoder list open, in place of the settings page.
+    s.handler.hook = [&](int id) {
+        if (id == 10)
+            right.toggleSystemPage();
+        if (id == 35)
+            right.toggleDecoderPopup();
+    };
+    const MenuButton& system = *right.systemItem;
+    s.gui.onMouseMove(system.x + 20, system.y + system.height / 2);
+    s.gui.onMouseButton(0, true);
+    s.gui.onMouseButton(0, false);
+    s.frames(3);
+    const MenuButton& decoder = *right.decoderRow->decoderItem;
+    s.gui.onMouseMove(decoder.x + 20, decoder.y + decoder.height / 2);
+    s.gui.onMouseButton(0, true);
+    s.gui.onMouseButton(0, false);
+    s.frames(3);
+    s.window.saveScreenshot("player-ui-overlay-menu-system");
+    ASSERT_TRUE(right.systemPage->isVisible());
+    EXPECT_FALSE(right.settingsPage->isVisible());
+    ASSERT_TRUE(right.decoderRow->isListVisible());
+    // The list opens under the decoder row and pushes the rows below it down.
+    EXPECT_EQ(right.decoderRow->list->y, decoder.y + decoder.height + 5);
+    EXPECT_GE(right.gpuLabel->y, right.decoderRow->list->y + right.decoderRow->list->height);
 }
 
 TEST(GamepadSetupForm, FormOnScreen) {

@@ -4,10 +4,10 @@
 #include "gui/PlayerGUI.h"
 #include "player-ui/IPlayerWindow.h"
 #include "player-ui/PlayerCommandIds.h"
-#include "player-ui/menu/DialogTimeout.h"
-#include "player-ui/menu/ControlCredits.h"
-#include "player-ui/menu/GamepadSetupForm.h"
 #include "player-ui/menu/BitrateSlider.h"
+#include "player-ui/menu/ControlCredits.h"
+#include "player-ui/menu/DialogTimeout.h"
+#include "player-ui/menu/GamepadSetupForm.h"
 #include "player-ui/menu/LeftMenu.h"
 #include "player-ui/menu/MenuButton.h"
 #include "player-ui/menu/RightMenu.h"
@@ -25,6 +25,13 @@ constexpr int kHomeZoneHalfWidth = 100;
 constexpr int kHomeZoneHeight = 120;
 
 std::string whole(double value) { return std::to_string(static_cast<long long>(value)); }
+
+// The session owns its variable users and outlives the menu: shared pointers that own
+// nothing.
+template <class T>
+std::shared_ptr<T> borrowed(T* user) {
+    return std::shared_ptr<T>(std::shared_ptr<T>(), user);
+}
 
 }  // namespace
 
@@ -48,26 +55,15 @@ Menu::Menu(IPlayerWindow* playerWindow, std::shared_ptr<BoolUser> recordVariable
     gui->registerTutorialTarget(kToggleTourPage, kToggleTourKind, toggleButton.get());
 
     rightColumn = std::make_shared<RightMenu>(gui, spacing, margin, std::move(recordVariable),
-                                            std::move(controllersVariable), handler);
+                                              std::move(controllersVariable), handler);
     leftColumn = std::make_shared<LeftMenu>(gui, spacing, margin, std::move(autoBitrateVariable),
-                                          std::move(bitrateVariable));
+                                            std::move(bitrateVariable));
     int w = 0, h = 0;
     gui->getSize(&w, &h);
     lastWidth = w;
     lastHeight = h;
     updateHomeZone();
 }
-
-namespace {
-
-// The session owns its variable users and outlives the menu: shared pointers that own
-// nothing.
-template <class T>
-std::shared_ptr<T> borrowed(T* user) {
-    return std::shared_ptr<T>(std::shared_ptr<T>(), user);
-}
-
-}  // namespace
 
 Menu::Menu(IPlayerWindow* playerWindow, const StreamMenuVariables& variables, CustomUICommandHandler* handler)
     : Menu(playerWindow, borrowed(variables.recordStream), borrowed(variables.enableControllers),
