@@ -21,6 +21,12 @@ declare -A corpus=(
   [fuzz_h264_video_sink]=tests/stream/data
   [webapi_reply_fuzzer]=fuzz/webapi/corpus
   [crashreport_description_fuzzer]=fuzz/crashreport/corpus
+  [fuzz_rtsp_message]=fuzz/rtspclient/corpus-message
+  [fuzz_sdp]=fuzz/rtspclient/corpus-sdp
+  [fuzz_rtsp_auth]=fuzz/rtspclient/corpus-auth
+  [fuzz_rtsp_url]=fuzz/rtspclient/corpus-url
+  [fuzz_rtp_receiver]=fuzz/rtspclient/corpus-rtp
+  [fuzz_stream_created]=fuzz/stream/corpus-stream-created
 )
 cmake --build "$dir" --target "${!corpus[@]}" -j "${FUZZ_JOBS:-4}"
 for target in "${!corpus[@]}"; do

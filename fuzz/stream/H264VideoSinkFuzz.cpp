@@ -14,6 +14,7 @@ namespace {
 struct NullSession : IMediaSession {
     void VideoForceIDRFrame() override {}
     void VideoNotifyLostPacketInfo(int, int, int) override {}
+    void onVideoClientError(const std::string&) override {}
     void onVideoClientFinished() override {}
 };
 

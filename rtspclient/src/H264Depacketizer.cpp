@@ -5,7 +5,7 @@
 namespace rtspclient {
 
 H264Depacketizer::H264Depacketizer(int prefixSize) : prefix_(prefixSize < 0 ? 0 : prefixSize) {
-    fragment_.reserve(256 * 1024);
+    fragment_.reserve(64 * 1024);  // grows to the largest unit once
     fragmentSequences_.reserve(1024);
     aggregate_.reserve(4096);
     singleSequence_.reserve(1);

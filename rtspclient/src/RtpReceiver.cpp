@@ -7,10 +7,10 @@
 namespace rtspclient {
 namespace {
 
-constexpr std::size_t kBufferSize = RtpReceiver::kHeadroom + RtpReceiver::kMaxPacket + H264Depacketizer::kPadding;
+// Room around each packet in its buffer: the sink's prefix before, zeros after.
+constexpr std::size_t kBufferSlack = RtpReceiver::kHeadroom + H264Depacketizer::kPadding;
 constexpr int kMaxConcealedPerGap = 5;
 
-std::unique_ptr<std::uint8_t[]> makeBuffer() { return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[kBufferSize]); }
 
 std::size_t roundUpPowerOfTwo(std::size_t n) {
     std::size_t p = 4;
@@ -20,6 +20,11 @@ std::size_t roundUpPowerOfTwo(std::size_t n) {
 
 }  // namespace
 
+// Each buffer its own allocation, so that a sanitizer sees a write past one.
+std::unique_ptr<std::uint8_t[]> RtpReceiver::makeBuffer() const {
+    return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[config_.maxPacket + kBufferSlack]);
+}
+
 static int clampedPrefix(IRTSPSink* sink) {
     if (!sink) return 0;
     const int prefix = sink->prefixSize();
@@ -28,11 +33,11 @@ static int clampedPrefix(IRTSPSink* sink) {
 
 RtpReceiver::RtpReceiver(IRTSPSink* sink, const RtpReceiverConfig& config)
     : sink_(sink), config_(config), prefix_(clampedPrefix(sink)), depacketizer_(prefix_) {
+    if (config_.maxPacket < 12 || config_.maxPacket > kMaxPacket) config_.maxPacket = kMaxPacket;
     const std::size_t n = roundUpPowerOfTwo(config_.reorderPackets);
     slots_.resize(n);
     for (Slot& s : slots_) s.buffer = makeBuffer();
     mask_ = n - 1;
-    spare_ = makeBuffer();
     sequences_.reserve(4);
     ranges_.reserve(4);
     info_.sequenceNumbers = &sequences_;
@@ -47,7 +52,7 @@ void RtpReceiver::setDelivering(bool on) {
 }
 
 void RtpReceiver::onPacket(const std::uint8_t* data, std::size_t size, std::int64_t nowUs) {
-    if (size > kMaxPacket) {
+    if (size > config_.maxPacket) {
         ++stats_.malformed;
         return;
     }
@@ -56,7 +61,10 @@ void RtpReceiver::onPacket(const std::uint8_t* data, std::size_t size, std::int6
 }
 
 void RtpReceiver::resetSource(std::uint32_t ssrc) {
-    if (haveSource_) ++stats_.sourceChanges;
+    if (haveSource_) {
+        ++stats_.sourceChanges;
+        haveStart_ = false;  // a new source numbers its packets afresh
+    }
     for (Slot& s : slots_) s.used = false;
     held_ = 0;
     haveExpected_ = false;
@@ -98,9 +106,9 @@ void RtpReceiver::updateStats(const RtpHeader& h, std::int64_t nowUs) {
     }
 }
 
-void RtpReceiver::onPacket(std::size_t size, std::int64_t nowUs) {
+void RtpReceiver::onPacket(std::size_t size, std::int64_t nowUs, std::size_t index) {
     RtpHeader h;
-    if (size > kMaxPacket || !parseRtpHeader(receiveBuffer(), size, h)) {
+    if (index >= kReceiveBatch || size > config_.maxPacket || !parseRtpHeader(receiveBuffer(index), size, h)) {
         ++stats_.malformed;
         return;
     }
@@ -119,6 +127,10 @@ void RtpReceiver::onPacket(std::size_t size, std::int64_t nowUs) {
         resetSource(h.ssrc);
     }
     if (resumed_.exchange(false)) depacketizer_.reset();
+    if (!haveExpected_ && haveStart_ && static_cast<std::int16_t>(h.sequence - start_) < 0) {
+        ++stats_.beforeStart;
+        return;
+    }
 
     ++stats_.packets;
     stats_.bytes += h.payloadSize;
@@ -145,13 +157,35 @@ void RtpReceiver::onPacket(std::size_t size, std::int64_t nowUs) {
         ++stats_.duplicates;
         return;
     }
-    slot.buffer.swap(spare_);
+    slot.buffer.swap(spares_[index]);
     slot.header = h;
     slot.arrivalUs = nowUs;
     slot.used = true;
     if (held_ == 0) oldestHeldUs_ = nowUs;
     ++held_;
     drain();
+}
+
+void RtpReceiver::setFirstSequence(std::uint16_t sequence) {
+    haveStart_ = true;
+    start_ = sequence;
+    if (!haveExpected_ || static_cast<std::int16_t>(sequence - expected_) <= 0) return;
+    // Packets from before the start were taken already, and the window waits for the gap
+    // between them and the start: that gap was never part of the stream as played. Move
+    // the window to the start, forgetting anything held from before it.
+    for (std::uint16_t s = expected_; s != sequence; ++s) {
+        Slot& slot = slots_[s & mask_];
+        if (slot.used && slot.header.sequence == s) {
+            slot.used = false;
+            --held_;
+            ++stats_.beforeStart;
+        }
+        if (static_cast<std::uint16_t>(s - expected_) >= mask_) break;  // the window holds no more
+    }
+    expected_ = sequence;
+    depacketizer_.reset();  // a unit begun before the start cannot be completed
+    drain();
+    if (held_) updateOldest();
 }
 
 void RtpReceiver::drain() {

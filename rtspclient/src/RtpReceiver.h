@@ -2,8 +2,9 @@
 // The receiving half of one media subsession: RTP packets in arrival order go in, the
 // sink gets media units in sequence order and reports of the packets that never came.
 //
-// Packets are received straight into buffers owned by the reorder window, so a packet is
-// never copied on its way to the sink unless it has to be reassembled or split.
+// Packets are received straight into buffers owned by the reorder window, a batch at a
+// time, so a packet is never copied on its way to the sink unless it has to be
+// reassembled or split.
 
 #include <atomic>
 #include <cstdint>
@@ -26,6 +27,7 @@ struct RtpReceiverConfig {
     std::size_t reorderPackets = 64;     // power of two
     std::int64_t reorderDelayUs = 50000; // how long a gap may wait for its packets
     std::string spropParameterSets;      // H.264: delivered before the first unit
+    std::size_t maxPacket = 65536;       // largest RTP packet accepted: the room of each buffer
 };
 
 struct RtpReceiverStats {
@@ -35,6 +37,7 @@ struct RtpReceiverStats {
     std::uint64_t lost = 0;           // packets reported lost
     std::uint64_t duplicates = 0;     // dropped: already held or already delivered
     std::uint64_t late = 0;           // dropped: arrived after its gap expired
+    std::uint64_t beforeStart = 0;    // dropped: sent before the stream as played began
     std::uint64_t malformed = 0;      // dropped: not RTP
     std::uint64_t otherPayload = 0;   // dropped: other payload type
     std::uint64_t sourceChanges = 0;
@@ -43,8 +46,9 @@ struct RtpReceiverStats {
 class RtpReceiver final : private H264Depacketizer::Output {
 public:
     static constexpr std::size_t kHeadroom = 64;     // room for the sink's prefix
-    static constexpr std::size_t kMaxPacket = 65536; // largest RTP packet accepted
+    static constexpr std::size_t kMaxPacket = 65536; // largest maxPacket a receiver takes
     static constexpr std::size_t kMaxPrefix = 32;
+    static constexpr std::size_t kReceiveBatch = 16;  // packets one receive call may fill
 
     // sink may be null (counting only). The prefix is asked once, here.
     RtpReceiver(IRTSPSink* sink, const RtpReceiverConfig& config);
@@ -52,16 +56,26 @@ public:
     RtpReceiver(const RtpReceiver&) = delete;
     RtpReceiver& operator=(const RtpReceiver&) = delete;
 
-    // Where the next packet must be written (kMaxPacket bytes available).
-    std::uint8_t* receiveBuffer() { return spare_.get() + kHeadroom; }
-    // The packet of size bytes now in receiveBuffer() arrived at nowUs (monotonic).
-    void onPacket(std::size_t size, std::int64_t nowUs);
+    // Where packet index (< kReceiveBatch) of the next batch must be written (maxPacket()
+    // bytes available). Handling a packet of the batch leaves the others in place.
+    std::uint8_t* receiveBuffer(std::size_t index = 0) {
+        if (!spares_[index]) spares_[index] = makeBuffer();  // on first use: a stream that
+        return spares_[index].get() + kHeadroom;              // never bursts needs few
+    }
+    // The packet of size bytes now in receiveBuffer(index) arrived at nowUs (monotonic).
+    void onPacket(std::size_t size, std::int64_t nowUs, std::size_t index = 0);
     // Copies a packet in (interleaved transport) and handles it.
     void onPacket(const std::uint8_t* data, std::size_t size, std::int64_t nowUs);
     // Gives up on gaps that waited too long. Call when nextDeadlineUs() has passed.
     void onTimer(std::int64_t nowUs);
     // When onTimer wants to run next; INT64_MAX when nothing waits.
     std::int64_t nextDeadlineUs() const;
+
+    // The first sequence number of the stream as the server plays it (the RTP-Info of its
+    // PLAY answer). A stream joined mid-way may still bring a few packets sent before
+    // that: they are dropped, and the numbers before the first packet taken from the
+    // played stream are never counted as lost. May come before or after the first packet.
+    void setFirstSequence(std::uint16_t sequence);
 
     // Delivery switch; safe from any thread. Resuming forgets half-received units.
     void setDelivering(bool on);
@@ -71,6 +85,7 @@ public:
     // Fills the receiver report block for the current source; false before any packet.
     bool fillReport(ReceiverReport& rr, std::int64_t nowUs);
 
+    std::size_t maxPacket() const { return config_.maxPacket; }
     const RtpReceiverStats& stats() const { return stats_; }
     IRTSPSink* sink() const { return sink_; }
 
@@ -82,6 +97,7 @@ private:
         bool used = false;
     };
 
+    std::unique_ptr<std::uint8_t[]> makeBuffer() const;
     void unit(std::uint8_t* data, std::uint32_t size, std::vector<std::uint16_t>& sequenceNumbers,
               bool marker) override;
     void resetSource(std::uint32_t ssrc);
@@ -101,10 +117,12 @@ private:
 
     std::vector<Slot> slots_;
     std::size_t mask_;
-    std::unique_ptr<std::uint8_t[]> spare_;
+    std::unique_ptr<std::uint8_t[]> spares_[kReceiveBatch];  // not held by the window
     std::size_t held_ = 0;
     bool haveExpected_ = false;
     std::uint16_t expected_ = 0;
+    bool haveStart_ = false;        // setFirstSequence was called for this source
+    std::uint16_t start_ = 0;
     std::int64_t oldestHeldUs_ = 0;
 
     bool haveSource_ = false;

@@ -9,22 +9,36 @@
 namespace rtspclient {
 namespace {
 
-// Parses `Scheme k=v, k="v", ...` into scheme and parameters.
-bool parseChallenge(const std::string& value, std::string& scheme,
-                    std::vector<std::pair<std::string, std::string>>& params) {
+enum class Parse { Ok, Malformed, Hostile };
+
+// Parses `Scheme k=v, k="v", ...` into scheme and parameters. Hostile: a value that would
+// break the header we answer with if echoed (a control character, a quote outside a
+// quoted string); why says which.
+Parse parseChallenge(const std::string& value, std::string& scheme,
+                     std::vector<std::pair<std::string, std::string>>& params, std::string& why) {
+    for (unsigned char c : value) {
+        if (c < 0x20 || c == 0x7f) {
+            why = "a control character";
+            return Parse::Hostile;
+        }
+    }
     std::size_t pos = 0;
     while (pos < value.size() && value[pos] == ' ') ++pos;
     const std::size_t sp = value.find(' ', pos);
     scheme = value.substr(pos, sp == std::string::npos ? std::string::npos : sp - pos);
-    if (scheme.empty()) return false;
+    if (scheme.empty()) return Parse::Malformed;
     pos = sp == std::string::npos ? value.size() : sp;
     while (pos < value.size()) {
         while (pos < value.size() && (value[pos] == ' ' || value[pos] == ',')) ++pos;
         if (pos >= value.size()) break;
         const std::size_t eq = value.find('=', pos);
-        if (eq == std::string::npos) return false;
+        if (eq == std::string::npos) return Parse::Malformed;
         std::string key = value.substr(pos, eq - pos);
         while (!key.empty() && key.back() == ' ') key.pop_back();
+        if (key.find('"') != std::string::npos) {
+            why = "an unescaped quote";
+            return Parse::Hostile;
+        }
         pos = eq + 1;
         while (pos < value.size() && value[pos] == ' ') ++pos;
         std::string val;
@@ -34,18 +48,40 @@ bool parseChallenge(const std::string& value, std::string& scheme,
                 if (value[pos] == '\\' && pos + 1 < value.size()) ++pos;
                 val += value[pos++];
             }
-            if (pos >= value.size()) return false;  // unterminated quote
+            if (pos >= value.size()) return Parse::Malformed;  // unterminated quote
             ++pos;
+            // What follows a quoted string is the next parameter; anything else means the
+            // quote that ended it was meant to be part of the value.
+            while (pos < value.size() && value[pos] == ' ') ++pos;
+            if (pos < value.size() && value[pos] != ',') {
+                why = "an unescaped quote";
+                return Parse::Hostile;
+            }
         } else {
             const std::size_t end = value.find(',', pos);
             val = value.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
             while (!val.empty() && val.back() == ' ') val.pop_back();
+            if (val.find('"') != std::string::npos) {
+                why = "an unescaped quote";
+                return Parse::Hostile;
+            }
             pos = end == std::string::npos ? value.size() : end;
         }
         params.emplace_back(key, val);
-        if (params.size() > 32) return false;
+        if (params.size() > 32) return Parse::Malformed;
     }
-    return true;
+    return Parse::Ok;
+}
+
+// A quoted-string of the Authorization header: quote and backslash escaped.
+std::string quoted(const std::string& value) {
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
 }
 
 std::string randomHex(std::size_t bytes) {
@@ -62,12 +98,20 @@ std::string randomHex(std::size_t bytes) {
 
 }  // namespace
 
-AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate) {
+AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate, std::string* refused) {
     AuthChallenge basic, digest;
+    std::string refusal;
     for (const std::string& value : wwwAuthenticate) {
         std::string scheme;
         std::vector<std::pair<std::string, std::string>> params;
-        if (!parseChallenge(value, scheme, params)) continue;
+        std::string why;
+        const Parse parsed = parseChallenge(value, scheme, params, why);
+        if (parsed == Parse::Hostile) {
+            // Whichever scheme it claims: a server that sends it is not answered at all.
+            if (refusal.empty()) refusal = "an authentication challenge that holds " + why;
+            continue;
+        }
+        if (parsed != Parse::Ok) continue;
         if (strcasecmp(scheme.c_str(), "Basic") == 0) {
             basic.scheme = AuthChallenge::Scheme::Basic;
             for (const auto& p : params)
@@ -100,6 +144,10 @@ AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate) {
             if (md5 && !d.nonce.empty() && digest.scheme == AuthChallenge::Scheme::None) digest = d;
         }
     }
+    if (!refusal.empty()) {
+        if (refused) *refused = refusal;
+        return AuthChallenge();
+    }
     return digest.scheme != AuthChallenge::Scheme::None ? digest : basic;
 }
 
@@ -124,8 +172,8 @@ std::string RtspAuthenticator::authorization(const std::string& method, const st
     }
     const std::string ha1 = md5Hex(user_ + ":" + challenge_.realm + ":" + password_);
     const std::string ha2 = md5Hex(method + ":" + uri);
-    std::string out = "Digest username=\"" + user_ + "\", realm=\"" + challenge_.realm + "\", nonce=\"" +
-                      challenge_.nonce + "\", uri=\"" + uri + "\"";
+    std::string out = "Digest username=" + quoted(user_) + ", realm=" + quoted(challenge_.realm) +
+                      ", nonce=" + quoted(challenge_.nonce) + ", uri=" + quoted(uri);
     if (challenge_.qopAuth) {
         char nc[9];
         std::snprintf(nc, sizeof nc, "%08x", ++nonceCount_);
@@ -137,8 +185,15 @@ std::string RtspAuthenticator::authorization(const std::string& method, const st
         out += ", response=\"" + md5Hex(ha1 + ":" + challenge_.nonce + ":" + ha2) + "\"";
     }
     if (!challenge_.algorithm.empty()) out += ", algorithm=" + challenge_.algorithm;
-    if (!challenge_.opaque.empty()) out += ", opaque=\"" + challenge_.opaque + "\"";
+    if (!challenge_.opaque.empty()) out += ", opaque=" + quoted(challenge_.opaque);
     return out;
+}
+
+bool usableCredentials(const std::string& user, const std::string& password) {
+    for (const std::string* s : {&user, &password})
+        for (unsigned char c : *s)
+            if (c < 0x20 || c == 0x7f) return false;
+    return true;
 }
 
 std::string base64Encode(const std::string& in) {

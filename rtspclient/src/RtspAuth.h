@@ -19,8 +19,10 @@ struct AuthChallenge {
 };
 
 // Picks the strongest challenge we can answer from the WWW-Authenticate values of a 401
-// (Digest with MD5 before Basic). Scheme None when none is usable.
-AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate);
+// (Digest with MD5 before Basic). Scheme None when none is usable. A challenge whose values
+// hold control characters or a quote outside a quoted string would put them into our
+// Authorization header: then none is answered, and refused (when given) says why.
+AuthChallenge chooseChallenge(const std::vector<std::string>& wwwAuthenticate, std::string* refused = nullptr);
 
 class RtspAuthenticator {
 public:
@@ -41,6 +43,9 @@ private:
     std::uint32_t nonceCount_ = 0;
     std::string cnonce_;
 };
+
+// Credentials that can go into a request header: no control characters.
+bool usableCredentials(const std::string& user, const std::string& password);
 
 std::string base64Encode(const std::string& in);
 std::string md5Hex(const std::string& in);

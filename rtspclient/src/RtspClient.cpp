@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -13,6 +14,8 @@
 #include <random>
 #include <strings.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -32,6 +35,16 @@ std::int64_t nowUs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// "10 s", "0.3 s".
+std::string seconds(int milliseconds) {
+    char text[32];
+    if (milliseconds % 1000 == 0)
+        std::snprintf(text, sizeof text, "%d s", milliseconds / 1000);
+    else
+        std::snprintf(text, sizeof text, "%.1f s", milliseconds / 1000.0);
+    return text;
 }
 
 std::string upperCase(std::string s) {
@@ -128,7 +141,6 @@ RtspClient::RtspClient(IVideoRTSPClient* owner, const RtspUrl& url, std::string 
     std::memset(channelIsRtcp_, 0, sizeof channelIsRtcp_);
     std::random_device rd;
     ourSsrc_ = rd();
-    rx_.resize(kControlBufferBytes);
     tx_.reserve(4096);
 }
 
@@ -195,6 +207,7 @@ void RtspClient::end(const std::string& reason) {
 
 void RtspClient::run() {
     try {
+        rx_.resize(kControlBufferBytes);  // here, so that making a client costs little
         if (wakeFd_ < 0) {
             fail("cannot create the wake-up descriptor");
         } else if (!stopRequested() && connectServer() && setupSession()) {
@@ -308,7 +321,12 @@ bool RtspClient::transact(const std::string& method, const std::string& url, con
         std::vector<std::string> challenges;
         for (const auto& h : response.headers)
             if (strcasecmp(h.first.c_str(), "WWW-Authenticate") == 0) challenges.push_back(h.second);
-        const AuthChallenge challenge = chooseChallenge(challenges);
+        std::string refused;
+        const AuthChallenge challenge = chooseChallenge(challenges, &refused);
+        if (!refused.empty()) {
+            fail(method + " refused: 401 Unauthorized, with " + refused + " (not answered)");
+            return false;
+        }
         if (!auth_.hasCredentials()) {
             fail(method + " refused: 401 Unauthorized (no credentials)");
             return false;
@@ -326,7 +344,7 @@ bool RtspClient::transact(const std::string& method, const std::string& url, con
             return false;
         }
         lastNonce = challenge.nonce;
-        if (hasControlCharacters(user_) || hasControlCharacters(password_)) {
+        if (!usableCredentials(user_, password_)) {
             fail("credentials contain control characters");
             return false;
         }
@@ -437,8 +455,31 @@ bool RtspClient::setupSession() {
         fail("PLAY refused: " + std::to_string(response.status) + " " + response.reason);
         return false;
     }
+    if (const std::string* info = response.header("RTP-Info")) applyRtpInfo(*info);
     playing_ = true;
     return true;
+}
+
+void RtspClient::applyRtpInfo(const std::string& value) {
+    const std::vector<RtpInfoEntry> entries = parseRtpInfo(value);
+    std::size_t receiving = 0;
+    for (const auto& sub : subsessions_) receiving += sub->receiver != nullptr;
+    for (const RtpInfoEntry& entry : entries) {
+        if (!entry.haveSequence) continue;
+        for (auto& sub : subsessions_) {
+            if (!sub->receiver) continue;
+            // The url names the stream as its control URL, absolute or as written in the
+            // description; a single stream needs no name.
+            const std::string& control = sub->media.control;
+            const std::string tail = "/" + control;
+            const bool same =
+                entry.url == sub->controlUrl || (!control.empty() && control != "*" && entry.url == control) ||
+                (!control.empty() && control != "*" && entry.url.size() > tail.size() &&
+                 entry.url.compare(entry.url.size() - tail.size(), tail.size(), tail) == 0) ||
+                (entries.size() == 1 && receiving == 1);
+            if (same) sub->receiver->setFirstSequence(entry.sequence);
+        }
+    }
 }
 
 bool RtspClient::openUdpPair(Subsession& sub) {
@@ -580,9 +621,16 @@ void RtspClient::stream() {
     if (intervalMs > timings_.maxKeepaliveIntervalMs) intervalMs = timings_.maxKeepaliveIntervalMs;
     if (intervalMs < 500) intervalMs = 500;
     keepaliveDueUs_ = start + static_cast<std::int64_t>(intervalMs) * 1000;
+    lastMediaUs_ = start;
+    const std::int64_t stallUs = static_cast<std::int64_t>(timings_.stallTimeoutMs) * 1000;
     LogLine(0, "VideoRTSPClient::mainLoop", __LINE__).stream() << requestUrl_ << ": playing";
     while (!stopRequested() && !ended_) {
         const std::int64_t now = nowUs();
+        if (stallUs > 0 && now - lastMediaUs_ >= stallUs) {
+            stalled_ = true;
+            fail("the stream stalled: no RTP or RTCP packet from the server for " + seconds(timings_.stallTimeoutMs));
+            break;
+        }
         if (now >= nextReportUs_) {
             sendReports(now);
             nextReportUs_ = now + static_cast<std::int64_t>(timings_.rtcpIntervalMs) * 1000;
@@ -597,6 +645,7 @@ void RtspClient::stream() {
             keepaliveDueUs_ = now + static_cast<std::int64_t>(intervalMs) * 1000;
         }
         std::int64_t until = std::min(nextReportUs_, keepaliveDueUs_);
+        if (stallUs > 0) until = std::min(until, lastMediaUs_ + stallUs);
         for (auto& sub : subsessions_)
             if (sub->receiver) until = std::min(until, sub->receiver->nextDeadlineUs());
         pollOnce(until);
@@ -727,6 +776,7 @@ void RtspClient::readControl(std::int64_t now) {
         if (result == RtspStreamParser::Result::Interleaved) {
             const std::int8_t index = channelToSub_[frame.channel];
             if (index >= 0 && static_cast<std::size_t>(index) < subsessions_.size()) {
+                lastMediaUs_ = now;
                 Subsession& sub = *subsessions_[static_cast<std::size_t>(index)];
                 if (channelIsRtcp_[frame.channel])
                     handleRtcp(sub, frame.data, frame.size);
@@ -774,17 +824,32 @@ void RtspClient::handleMessage(RtspMessage& message) {
 }
 
 void RtspClient::readUdp(Subsession& sub, std::int64_t now) {
-    for (int i = 0; i < kUdpPacketsPerPoll; ++i) {
-        sockaddr_storage from;
-        socklen_t fromLen = sizeof from;
-        std::uint8_t* buffer = sub.receiver->receiveBuffer();
-        const ssize_t got = ::recvfrom(sub.rtpFd, buffer, RtpReceiver::kMaxPacket, MSG_DONTWAIT | MSG_TRUNC,
-                                       reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (got < 0) return;
-        if (!sameHost(from, serverAddress_)) continue;  // not from our server
-        if (static_cast<std::size_t>(got) > RtpReceiver::kMaxPacket) continue;
-        sub.receiver->onPacket(static_cast<std::size_t>(got), now);
-        if (stopRequested() || ended_) return;
+    // Datagrams come in bursts (a picture is tens of packets): one call takes a batch,
+    // each straight into a buffer of the reorder window.
+    constexpr std::size_t kBatch = RtpReceiver::kReceiveBatch;
+    mmsghdr messages[kBatch];
+    iovec vectors[kBatch];
+    sockaddr_storage from[kBatch];
+    for (int taken = 0; taken < kUdpPacketsPerPoll;) {
+        for (std::size_t i = 0; i < kBatch; ++i) {
+            vectors[i] = {sub.receiver->receiveBuffer(i), sub.receiver->maxPacket()};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = &from[i];
+            messages[i].msg_hdr.msg_namelen = sizeof from[i];
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int got = ::recvmmsg(sub.rtpFd, messages, kBatch, MSG_DONTWAIT, nullptr);
+        if (got <= 0) return;
+        for (int i = 0; i < got; ++i) {
+            if (!sameHost(from[i], serverAddress_)) continue;  // not from our server
+            lastMediaUs_ = now;
+            if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) continue;
+            sub.receiver->onPacket(messages[i].msg_len, now, static_cast<std::size_t>(i));
+            if (stopRequested() || ended_) return;
+        }
+        if (static_cast<std::size_t>(got) < kBatch) return;  // the socket is drained
+        taken += got;
     }
 }
 
@@ -797,6 +862,7 @@ void RtspClient::readRtcp(Subsession& sub, int fd) {
             ::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (got < 0) return;
         if (!sameHost(from, serverAddress_) || static_cast<std::size_t>(got) > sizeof buffer) continue;
+        lastMediaUs_ = nowUs();
         handleRtcp(sub, buffer, static_cast<std::size_t>(got));
     }
 }

@@ -16,6 +16,7 @@
 #include "RtspUrl.h"
 #include "Sdp.h"
 #include "rtspclient/IRTSPSink.h"
+#include "rtspclient/VideoRTSPClientSettings.h"
 
 namespace rtspclient {
 
@@ -28,6 +29,9 @@ struct RtspTimings {
     std::int64_t reorderDelayUs = 50000;
     std::size_t reorderPackets = 64;
     int udpReceiveBufferBytes = 4 * 1024 * 1024;
+    // After PLAY, a stream with no RTP or RTCP packet for this long has stalled and ends
+    // (0: never). A frozen server would otherwise be noticed only by the keep-alive.
+    int stallTimeoutMs = VideoRTSPClient::kDefaultStallTimeoutMs;
 };
 
 class RtspClient {
@@ -46,6 +50,10 @@ public:
     bool setDelivering(void* subsession, bool on);
     // Why the last run ended without a stop request (empty when it did not fail).
     std::string lastError() const;
+    // Before run(): replaces the stall time-out of the timings (0: never).
+    void setStallTimeout(int milliseconds) { timings_.stallTimeoutMs = milliseconds < 0 ? 0 : milliseconds; }
+    // The last run ended because no media packet came within the stall time-out.
+    bool stalled() const { return stalled_.load(); }
 
 private:
     struct Subsession {
@@ -67,6 +75,8 @@ private:
     bool setupSession();
     bool setupSubsession(Subsession& sub, bool& useTcp);
     bool openUdpPair(Subsession& sub);
+    // The first sequence numbers of the streams as played, from the PLAY answer.
+    void applyRtpInfo(const std::string& value);
     void stream();
     void teardown();
 
@@ -125,6 +135,8 @@ private:
     std::int64_t nextReportUs_ = 0;
     std::uint32_t ourSsrc_ = 0;
 
+    std::int64_t lastMediaUs_ = 0;  // arrival of the last RTP or RTCP packet (or the start)
+    std::atomic<bool> stalled_{false};
     bool ended_ = false;    // the stream is over on the server's side (or the link broke)
     bool notified_ = false; // onStop was called
     bool playing_ = false;

@@ -26,9 +26,10 @@ bool parseNumber(const std::string& s, unsigned long max, unsigned long& out) {
     return true;
 }
 
-// Finds the end of the header block: the index just past the empty line.
-std::size_t findHeaderEnd(const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i + 1 < size; ++i) {
+// Finds the end of the header block, looking from from on: the index just past the
+// empty line, 0 when it is not there yet.
+std::size_t findHeaderEnd(const std::uint8_t* data, std::size_t size, std::size_t from) {
+    for (std::size_t i = from; i + 1 < size; ++i) {
         if (data[i] != '\n') continue;
         if (data[i + 1] == '\n') return i + 2;
         if (data[i + 1] == '\r' && i + 2 < size && data[i + 2] == '\n') return i + 3;
@@ -65,6 +66,8 @@ RtspStreamParser::Result RtspStreamParser::parse(const std::uint8_t* data, std::
                                                  std::size_t& consumed, RtspMessage& message, Frame& frame) {
     consumed = 0;
     if (size == 0) return Result::NeedMore;
+    // The rest of a message whose size is known: nothing to look at before all of it is here.
+    if (needed_ != 0 && size < needed_) return Result::NeedMore;
     if (data[0] == '$') {
         if (size < 4) return Result::NeedMore;
         const std::size_t len = (static_cast<std::size_t>(data[2]) << 8) | data[3];
@@ -79,12 +82,16 @@ RtspStreamParser::Result RtspStreamParser::parse(const std::uint8_t* data, std::
         error_ = "unexpected byte on the RTSP connection";
         return Result::Error;
     }
-    const std::size_t headerEnd = findHeaderEnd(data, size < kMaxHeaderBytes ? size : kMaxHeaderBytes);
+    // Bytes that arrive one by one are not looked at again each time: the search goes on
+    // where it stopped (less the two bytes an empty line may already have begun in).
+    const std::size_t limit = size < kMaxHeaderBytes ? size : kMaxHeaderBytes;
+    const std::size_t headerEnd = findHeaderEnd(data, limit, scanned_ > 2 ? scanned_ - 2 : 0);
     if (headerEnd == 0) {
         if (size >= kMaxHeaderBytes) {
             error_ = "RTSP header block too long";
             return Result::Error;
         }
+        scanned_ = limit;
         return Result::NeedMore;
     }
 
@@ -155,9 +162,14 @@ RtspStreamParser::Result RtspStreamParser::parse(const std::uint8_t* data, std::
         }
         bodyLen = n;
     }
-    if (size - headerEnd < bodyLen) return Result::NeedMore;
+    if (size - headerEnd < bodyLen) {
+        needed_ = headerEnd + bodyLen;
+        return Result::NeedMore;
+    }
     message.body.assign(reinterpret_cast<const char*>(data + headerEnd), bodyLen);
     consumed = headerEnd + bodyLen;
+    scanned_ = 0;
+    needed_ = 0;
     return Result::Message;
 }
 
@@ -181,6 +193,27 @@ bool findParameter(const std::string& value, const char* name, std::string& out)
         pos = end + 1;
     }
     return false;
+}
+
+std::vector<RtpInfoEntry> parseRtpInfo(const std::string& value) {
+    std::vector<RtpInfoEntry> out;
+    std::size_t pos = 0;
+    while (pos < value.size() && out.size() < 64) {
+        std::size_t end = value.find(',', pos);
+        if (end == std::string::npos) end = value.size();
+        const std::string item = value.substr(pos, end - pos);
+        pos = end + 1;
+        RtpInfoEntry entry;
+        if (!findParameter(item, "url", entry.url) || entry.url.empty()) continue;
+        std::string seq;
+        unsigned long n = 0;
+        if (findParameter(item, "seq", seq) && parseNumber(seq, 65535, n)) {
+            entry.haveSequence = true;
+            entry.sequence = static_cast<std::uint16_t>(n);
+        }
+        out.push_back(std::move(entry));
+    }
+    return out;
 }
 
 }  // namespace rtspclient

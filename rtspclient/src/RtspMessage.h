@@ -42,15 +42,29 @@ public:
 
     // Looks at what starts at data. On Message or Interleaved, consumed tells how many
     // bytes it took; on Error, error() says why (the connection cannot be trusted any more).
+    // After NeedMore, call it again with the same bytes and what arrived since.
     Result parse(const std::uint8_t* data, std::size_t size, std::size_t& consumed, RtspMessage& message,
                  Frame& frame);
     const std::string& error() const { return error_; }
 
 private:
     std::string error_;
+    std::size_t scanned_ = 0;  // bytes of the pending message that hold no header end
+    std::size_t needed_ = 0;   // size of the pending message once its header block is known
 };
 
 // Splits "a;b=c;d" style values and finds one parameter; false when absent.
 bool findParameter(const std::string& value, const char* name, std::string& out);
+
+// One stream of an RTP-Info header: "url=...;seq=...;rtptime=...".
+struct RtpInfoEntry {
+    std::string url;
+    bool haveSequence = false;
+    std::uint16_t sequence = 0;  // the first sequence number of the stream as played
+};
+
+// The streams of an RTP-Info value (entries separated by commas); entries without a url
+// are left out.
+std::vector<RtpInfoEntry> parseRtpInfo(const std::string& value);
 
 }  // namespace rtspclient

@@ -10,6 +10,7 @@
 #include "RtspClient.h"
 #include "core/LogLine.h"
 #include "rtspclient/VideoRTSPClientDiagnostics.h"
+#include "rtspclient/VideoRTSPClientSettings.h"
 
 #define RTSPCLIENT_EXPORT __attribute__((visibility("default")))
 
@@ -86,6 +87,16 @@ RTSPCLIENT_EXPORT bool lastError(void* handle, char* buffer, std::size_t size) {
     } catch (...) {
         return false;
     }
+}
+
+RTSPCLIENT_EXPORT bool stalled(void* handle) {
+    if (!handle) return false;
+    return static_cast<rtspclient::RtspClient*>(handle)->stalled();
+}
+
+RTSPCLIENT_EXPORT void setStallTimeout(void* handle, int milliseconds) {
+    if (!handle) return;
+    static_cast<rtspclient::RtspClient*>(handle)->setStallTimeout(milliseconds);
 }
 
 }  // namespace VideoRTSPClient

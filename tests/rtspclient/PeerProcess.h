@@ -37,6 +37,13 @@ public:
         }
         if (out_ >= 0) close(out_);
     }
+    // False once the program has ended (it is reaped then).
+    bool alive() {
+        if (pid_ <= 0) return false;
+        if (waitpid(pid_, nullptr, WNOHANG) == 0) return true;
+        pid_ = -1;
+        return false;
+    }
     // The first line of its output, waiting up to timeoutMs.
     std::string firstLine(int timeoutMs = 10000) {
         std::string line;

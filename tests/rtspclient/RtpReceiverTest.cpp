@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -248,6 +249,55 @@ TEST(RtpReceiver, ReordersDropsDuplicatesAndLatePackets) {
     EXPECT_TRUE(sink.losses.empty());
 }
 
+// A receive call fills several buffers at once; handling one packet of the batch (which
+// hands its buffer to the window) must leave the others intact, batch after batch.
+TEST(RtpReceiver, BatchesAreHandledFromTheirOwnBuffers) {
+    RecordingSink sink(0);
+    RtpReceiver r(&sink, whole());
+    const std::vector<std::vector<std::uint16_t>> batches = {
+        {1, 3, 3, 2, 4},
+        {6, 5, 8, 7, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20},
+        {21},
+    };
+    for (const auto& batch : batches) {
+        ASSERT_LE(batch.size(), RtpReceiver::kReceiveBatch);
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const std::string p = rtp(batch[i], "p" + std::to_string(batch[i]));
+            std::memcpy(r.receiveBuffer(i), p.data(), p.size());
+        }
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            r.onPacket(rtp(batch[i], "p" + std::to_string(batch[i])).size(), 0, i);
+    }
+    ASSERT_EQ(sink.units.size(), 21u);
+    for (std::size_t i = 0; i < sink.units.size(); ++i) EXPECT_EQ(sink.units[i].bytes, "p" + std::to_string(i + 1));
+    EXPECT_EQ(r.stats().duplicates, 1u);
+    EXPECT_TRUE(sink.losses.empty());
+}
+
+// A packet must fit the buffer it is copied into (interleaved) or received into (UDP).
+TEST(RtpReceiver, PacketsLargerThanTheBuffersAreRefused) {
+    struct Case {
+        std::size_t maxPacket;
+        std::size_t size;
+        bool taken;
+    } cases[] = {{64, 64, true}, {64, 65, false}, {65536, 65536, true}, {65536, 65537, false}, {1 << 20, 65537, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.maxPacket) + " " + std::to_string(c.size));
+        RecordingSink sink(0);
+        RtpReceiverConfig config = whole();
+        config.maxPacket = c.maxPacket;
+        RtpReceiver r(&sink, config);
+        const std::string packet = rtp(1, std::string(c.size - 12, 'x'));
+        r.onPacket(reinterpret_cast<const std::uint8_t*>(packet.data()), packet.size(), 0);
+        // As if received: the size a receive call reported (what fits is in the buffer).
+        const std::string next = rtp(2, std::string(c.size - 12, 'y'));
+        std::memcpy(r.receiveBuffer(1), next.data(), std::min(next.size(), r.maxPacket()));
+        r.onPacket(c.size, 0, 1);
+        EXPECT_EQ(sink.units.size(), c.taken ? 2u : 0u);
+        EXPECT_EQ(r.stats().malformed, c.taken ? 0u : 2u);
+    }
+}
+
 TEST(RtpReceiver, ReportsAGapWhenItExpiresBeforeTheNextPacket) {
     RecordingSink sink(0);
     RtpReceiver r(&sink, whole());
@@ -274,6 +324,42 @@ TEST(RtpReceiver, ReportsAGapWhenItExpiresBeforeTheNextPacket) {
     EXPECT_EQ(r.stats().late, 1u);
     EXPECT_EQ(r.stats().lost, 2u);
     EXPECT_EQ(r.nextDeadlineUs(), INT64_MAX);
+}
+
+// Joining a running stream: a few packets sent before the play began may still arrive,
+// before or after the PLAY answer names the first sequence number. None of the numbers
+// before the first packet of the stream as played is a loss; a gap after it still is.
+TEST(RtpReceiver, PacketsFromBeforeThePlayBeganAreNoLoss) {
+    struct Case {
+        const char* name;
+        std::vector<int> events;  // a sequence number, or -1 for the PLAY answer naming 44
+        std::vector<std::uint16_t> delivered;
+        std::uint64_t lost;
+    };
+    const Case cases[] = {
+        {"stale packets, then the answer", {40, 41, 42, -1, 44, 45, 46}, {40, 41, 42, 44, 45, 46}, 0},
+        {"stale packets held behind a gap", {40, 42, 44, 45, -1, 46}, {40, 44, 45, 46}, 0},
+        {"the answer, then a stale packet", {-1, 40, 44, 45}, {44, 45}, 0},
+        {"the answer, then a later first packet", {-1, 46, 47}, {46, 47}, 0},
+        {"no answer: late packets before the first", {44, 42, 45}, {44, 45}, 0},
+        {"a real gap after the start", {-1, 44, 46, 47}, {44, 46, 47}, 1},
+        {"an answer behind what arrived changes nothing", {44, 45, -1, 47}, {44, 45, 47}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingSink sink(0);
+        RtpReceiver r(&sink, whole(true));
+        for (int e : c.events) {
+            if (e < 0)
+                r.setFirstSequence(44);
+            else
+                feed(r, rtp(static_cast<std::uint16_t>(e), "p"));
+        }
+        r.onTimer(1000000);
+        EXPECT_EQ(firstSequences(sink), c.delivered);
+        EXPECT_EQ(r.stats().lost, c.lost);
+        EXPECT_EQ(sink.losses.size(), c.lost);
+    }
 }
 
 TEST(RtpReceiver, FillingTheWindowOrJumpingAheadGivesUpOnGaps) {

@@ -158,6 +158,32 @@ TEST(RtspStreamParser, FindsTransportParameters) {
     EXPECT_EQ(v, "60");
 }
 
+TEST(RtspStreamParser, ReadsRtpInfo) {
+    struct Case {
+        std::string value;
+        std::vector<std::string> urls;
+        std::vector<int> sequences;  // -1: none given
+    };
+    const Case cases[] = {
+        {"url=rtsp://h/test/stream=0;seq=33744;rtptime=458364277, url=rtsp://h/test/stream=1;seq=32604;rtptime=9",
+         {"rtsp://h/test/stream=0", "rtsp://h/test/stream=1"}, {33744, 32604}},
+        {"url=trackID=1;seq=0", {"trackID=1"}, {0}},
+        {"url=rtsp://h/a;rtptime=5", {"rtsp://h/a"}, {-1}},
+        {"url=rtsp://h/a;seq=65536, url=rtsp://h/b;seq=-1, url=rtsp://h/c;seq=12x", {"rtsp://h/a", "rtsp://h/b", "rtsp://h/c"}, {-1, -1, -1}},
+        {"seq=5, url=;seq=6, garbage", {}, {}},
+        {"", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const auto entries = parseRtpInfo(c.value);
+        ASSERT_EQ(entries.size(), c.urls.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].url, c.urls[i]);
+            EXPECT_EQ(entries[i].haveSequence ? entries[i].sequence : -1, c.sequences[i]);
+        }
+    }
+}
+
 TEST(Sdp, ReadsMediaCodecsAndControls) {
     const std::string text =
         "v=0\r\n"
@@ -250,4 +276,55 @@ TEST(RtspAuth, ChoosesOnlyChallengesItCanAnswer) {
     const AuthChallenge stale = chooseChallenge({"Digest realm=\"x\", nonce=\"n2\", stale=TRUE"});
     EXPECT_TRUE(stale.stale);
     EXPECT_EQ(stale.nonce, "n2");
+}
+
+// Values of a challenge go back to the server inside our Authorization header: one that
+// would break out of its quoted string (or out of the header line) is never answered.
+TEST(RtspAuth, RefusesChallengesWhoseValuesWouldBreakTheAnswer) {
+    struct Case {
+        std::vector<std::string> challenges;
+        const char* refusal;  // empty: answered
+    };
+    const Case cases[] = {
+        {{"Digest realm=\"r\r\nInjected: 1\", nonce=\"n\""}, "a control character"},
+        {{"Digest realm=\"r\", nonce=\"n\rx\""}, "a control character"},
+        {{std::string("Digest realm=\"r\", nonce=\"n\0x\"", 29)}, "a control character"},
+        {{"Digest realm=\"r\", nonce=\"n\", opaque=\"o\x7f\""}, "a control character"},
+        {{"Basic realm=\"r\tx\""}, "a control character"},
+        {{"Digest realm=\"a\"b\", nonce=\"n\""}, "an unescaped quote"},
+        {{"Digest realm=r\"x, nonce=\"n\""}, "an unescaped quote"},
+        {{"Digest realm=\"r\", nonce=n\"\", opaque=\"o\""}, "an unescaped quote"},
+        {{"Digest realm=\"r\", x\"y=1, nonce=\"n\""}, "an unescaped quote"},
+        // A hostile challenge spoils the good one beside it.
+        {{"Basic realm=\"fine\"", "Digest realm=\"r\", nonce=\"a\"b\""}, "an unescaped quote"},
+        {{"Digest realm=\"r\", nonce=\"n\""}, ""},
+        {{"Digest realm = \"r\" , nonce=\"n\" ,opaque=\"o\""}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.challenges.back());
+        std::string refused;
+        const AuthChallenge chosen = chooseChallenge(c.challenges, &refused);
+        if (*c.refusal) {
+            EXPECT_EQ(chosen.scheme, AuthChallenge::Scheme::None);
+            EXPECT_EQ(refused, std::string("an authentication challenge that holds ") + c.refusal);
+        } else {
+            EXPECT_EQ(chosen.scheme, AuthChallenge::Scheme::Digest);
+            EXPECT_TRUE(refused.empty());
+        }
+    }
+
+    // Escaped quotes and backslashes are values like any other: hashed as they are, sent
+    // back escaped again.
+    const AuthChallenge c = chooseChallenge({"Digest realm=\"say \\\"hi\\\" \\\\o/\", nonce=\"n\", opaque=\"x\\\"y\""});
+    ASSERT_EQ(c.scheme, AuthChallenge::Scheme::Digest);
+    EXPECT_EQ(c.realm, "say \"hi\" \\o/");
+    EXPECT_EQ(c.opaque, "x\"y");
+    RtspAuthenticator a;
+    a.setCredentials("us\"er", "p");
+    a.setChallenge(c);
+    const std::string header = a.authorization("DESCRIBE", "rtsp://h/s");
+    EXPECT_NE(header.find("username=\"us\\\"er\", realm=\"say \\\"hi\\\" \\\\o/\""), std::string::npos) << header;
+    EXPECT_NE(header.find("opaque=\"x\\\"y\""), std::string::npos) << header;
+    const std::string expected = md5Hex(md5Hex("us\"er:say \"hi\" \\o/:p") + ":n:" + md5Hex("DESCRIBE:rtsp://h/s"));
+    EXPECT_NE(header.find("response=\"" + expected + "\""), std::string::npos) << header;
 }

@@ -14,6 +14,7 @@
 #include "StubRtspServer.h"
 #include "rtspclient/VideoRTSPClient.h"
 #include "rtspclient/VideoRTSPClientDiagnostics.h"
+#include "rtspclient/VideoRTSPClientSettings.h"
 
 using nimbrosta::StubRtspServer;
 using nimbrosta::StubRtspServerOptions;
@@ -208,17 +209,24 @@ TEST(VideoRTSPClient, EndsWithAClearReasonWhenItCannotPlay) {
         const char* password;
         bool audioOnlyRefused;
         const char* reason;
+        std::string realm = "nimbrosta";
     };
     const Case cases[] = {
         {"wrong password", Auth::Digest, "user", "wrong", false, "401"},
         {"wrong basic", Auth::Basic, "user", "wrong", false, "401"},
         {"no credentials", Auth::Basic, "", "", false, "no credentials"},
         {"no sink wanted", Auth::None, "", "", true, "no media"},
+        // A challenge that would carry its bytes into our Authorization header.
+        {"bare CR in the realm", Auth::Digest, "user", "secret", false,
+         "refused: 401 Unauthorized, with an authentication challenge that holds a control character",
+         "r\rInjected: 1"},
+        {"quote in the realm", Auth::Digest, "user", "secret", false, "holds an unescaped quote", "a\"b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StubRtspServerOptions o = withVideo();
         o.auth = c.auth;
+        o.realm = c.realm;
         StubRtspServer server(o);
         ASSERT_TRUE(server.start());
         TestOwner owner;
@@ -229,6 +237,9 @@ TEST(VideoRTSPClient, EndsWithAClearReasonWhenItCannotPlay) {
         EXPECT_NE(lastError(owner.handle).find(c.reason), std::string::npos) << lastError(owner.handle);
         EXPECT_LE(countMethod(server, "DESCRIBE"), 2);
         EXPECT_EQ(countMethod(server, "PLAY"), 0);
+        if (c.realm != "nimbrosta") {  // nothing of the challenge went back to the server
+            for (const auto& r : server.requests()) EXPECT_EQ(r.header("Authorization"), "") << r.method;
+        }
         VideoRTSPClient::deleteClient(owner.handle);
     }
     // Nobody listening.
@@ -309,20 +320,55 @@ TEST(VideoRTSPClient, ReportsLossesAndSurvivesReorderingDuplicatesAndANewSource)
     }
 }
 
-TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownOrDeadKeepalive) {
+// Joining a stream another client already plays: packets from before the PLAY arrive
+// first, the PLAY answer names where the stream starts; nothing is reported lost.
+TEST(VideoRTSPClient, PacketsFromBeforeThePlayAreNoLoss) {
+    const std::vector<std::string> nals = fixtureNals();
+    for (bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "udp");
+        StubRtspServerOptions o = withVideo();
+        o.loops = 1;
+        o.stalePacketsBeforePlay = 3;
+        StubRtspServer server(o);
+        ASSERT_TRUE(server.start());
+        TestOwner owner;
+        std::atomic<bool> lastUnitSeen{false};
+        owner.onSink = [&](const std::string& codec, CountingSink* sink) {
+            if (codec == "H264")
+                sink->onUnit = [&, sink] { lastUnitSeen = lastUnitSeen || sink->units.back().bytes == nals.back(); };
+        };
+        owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", tcp);
+        ASSERT_NE(owner.handle, nullptr);
+        play(owner, [&] { return lastUnitSeen && owner.audioUnits >= 5; });
+        ASSERT_NE(owner.video, nullptr);
+        const auto& units = owner.video->units;
+        ASSERT_GE(units.size(), nals.size());
+        for (std::size_t i = 0; i < nals.size(); ++i)
+            ASSERT_EQ(units[units.size() - nals.size() + i].bytes, nals[i]) << "unit " << i;
+        EXPECT_TRUE(owner.video->losses.empty());
+        EXPECT_TRUE(owner.audio->losses.empty());
+        VideoRTSPClient::deleteClient(owner.handle);
+    }
+}
+
+TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownDeadKeepaliveOrStall) {
     struct Case {
         const char* name;
         bool tcp;
-        std::uint64_t byeAfter, closeAfter;
+        std::uint64_t byeAfter, closeAfter, freezeAfter;
         bool deadKeepalive;
         const char* reason;
+        bool stalled;
     };
     const Case cases[] = {
-        {"bye udp", false, 20, UINT64_MAX, false, ""},
-        {"bye tcp", true, 20, UINT64_MAX, false, ""},
-        {"close", true, UINT64_MAX, 20, false, ""},
-        {"close udp", false, UINT64_MAX, 20, false, ""},
-        {"keep-alive unanswered", false, UINT64_MAX, UINT64_MAX, true, "keep-alive"},
+        {"bye udp", false, 20, UINT64_MAX, UINT64_MAX, false, "", false},
+        {"bye tcp", true, 20, UINT64_MAX, UINT64_MAX, false, "", false},
+        {"close", true, UINT64_MAX, 20, UINT64_MAX, false, "", false},
+        {"close udp", false, UINT64_MAX, 20, UINT64_MAX, false, "", false},
+        {"keep-alive unanswered", false, UINT64_MAX, UINT64_MAX, UINT64_MAX, true, "keep-alive", false},
+        // Media stops while requests are still answered: noticed long before the keep-alive would.
+        {"frozen udp", false, UINT64_MAX, UINT64_MAX, 20, false, "stalled: no RTP or RTCP packet from the server for 0.4 s", true},
+        {"frozen tcp", true, UINT64_MAX, UINT64_MAX, 20, false, "stalled", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -330,17 +376,25 @@ TEST(VideoRTSPClient, EndsByItselfOnByeCloseServerTeardownOrDeadKeepalive) {
         o.fps = 30;
         o.byeAfter = c.byeAfter;
         o.closeAfter = c.closeAfter;
-        o.sessionTimeoutS = 1;
+        o.freezeAfter = c.freezeAfter;
+        o.sessionTimeoutS = c.stalled ? 60 : 1;
         o.answerKeepalive = !c.deadKeepalive;
         StubRtspServer server(o);
         ASSERT_TRUE(server.start());
         TestOwner owner;
         owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", c.tcp);
+        VideoRTSPClient::setStallTimeout(owner.handle, 400);
         EXPECT_TRUE(play(owner, [] { return false; }, 8000));
         EXPECT_EQ(owner.stops, 1);
         EXPECT_NE(lastError(owner.handle).find(c.reason), std::string::npos) << lastError(owner.handle);
+        EXPECT_EQ(VideoRTSPClient::stalled(owner.handle), c.stalled);
+        if (c.stalled) {
+            EXPECT_GE(owner.videoUnits, 10);  // it did play before the freeze
+            EXPECT_EQ(countMethod(server, "TEARDOWN"), 1);
+        }
         VideoRTSPClient::deleteClient(owner.handle);
     }
+    EXPECT_FALSE(VideoRTSPClient::stalled(nullptr));
 }
 
 TEST(VideoRTSPClient, KeepsTheSessionAliveAndSendsReceiverReports) {
@@ -352,6 +406,7 @@ TEST(VideoRTSPClient, KeepsTheSessionAliveAndSendsReceiverReports) {
         ASSERT_TRUE(server.start());
         TestOwner owner;
         owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", tcp);
+        VideoRTSPClient::setStallTimeout(owner.handle, 500);  // flowing media never stalls
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(play(owner, [&] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1800); }));
         EXPECT_GE(countMethod(server, "GET_PARAMETER"), 2) << tcp;

@@ -162,6 +162,10 @@ public:
         std::lock_guard<std::mutex> g(mutex_);
         lost_.push_back({seq, count, timestamp});
     }
+    void onVideoClientError(const std::string& reason) override {
+        std::lock_guard<std::mutex> g(mutex_);
+        errors_.push_back(reason);
+    }
     void onVideoClientFinished() override {
         char name[32] = {};
         pthread_getname_np(pthread_self(), name, sizeof name);
@@ -178,6 +182,10 @@ public:
     int finished() {
         std::lock_guard<std::mutex> g(mutex_);
         return finished_;
+    }
+    std::vector<std::string> errors() {
+        std::lock_guard<std::mutex> g(mutex_);
+        return errors_;
     }
     std::string finishedThreadName() {
         std::lock_guard<std::mutex> g(mutex_);
@@ -196,6 +204,7 @@ private:
     std::condition_variable changed_;
     std::vector<Lost> lost_;
     int finished_ = 0;
+    std::vector<std::string> errors_;  // before the finish, in order
     std::string finishedThreadName_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +18,10 @@
 
 #include "MediaTestPeers.h"
 #include "StreamTestSupport.h"
+#include "TestSupport.h"
 #include "StubRtspServer.h"
 #include "input-lib/InputClient.pb.h"
+#include "stream/media/PlayerVideoRSTPClient.h"
 #include "stream/session/SimpleInputInterface.h"
 #include "stream/media/WindowsAudioRenderer.h"
 #include "stubstreamer/StubStreamer.h"
@@ -54,7 +57,8 @@ struct PcmFile {
 
 // The streamer, the RTSP server it names, the session and the application's consumers.
 struct Stream {
-    explicit Stream(StubRtspServerOptions rtsp) : rtspServer(withMedia(std::move(rtsp))) {
+    explicit Stream(StubRtspServerOptions rtsp, int stallTimeoutMs = VideoRTSPClient::kDefaultStallTimeoutMs)
+        : rtspServer(withMedia(std::move(rtsp))), players(stallTimeoutMs) {
         started = rtspServer.start();
         StubSessionScript script;
         script.urlPortAndPostfix = ":" + std::to_string(rtspServer.port()) + "/stream";
@@ -88,7 +92,8 @@ struct Stream {
     DecodingVideoConsumer video;
     WindowsAudioRenderer audio{AudioDeviceOptions{pcm.device(), 48000, 2, 10}};
     RecordingApp app;
-    SimpleInputInterface session{&app};
+    PlayerVideoRSTPClientFactory players;
+    SimpleInputInterface session{&app, &players};
 };
 
 }  // namespace
@@ -158,4 +163,30 @@ TEST(StreamEndToEnd, LossesAndReorderingReachTheStreamerAsLostPacketsAndKeyFrame
     EXPECT_GE(s.requests(Request::VIDEO_FORCE_IDR_FRAME).size(), 4u);
     EXPECT_EQ(s.video.lostPackets, 4);
     EXPECT_EQ(s.video.statistics.totalsSnapshot().lost, 4);
+}
+
+// A server that keeps answering but sends no more media: the stream stalls, and the
+// application hears of it as a connection error, not only as the end of the stream.
+TEST(StreamEndToEnd, AServerThatStopsSendingIsReportedAsAConnectionError) {
+    StubRtspServerOptions o;
+    o.freezeAfter = 60;
+    Stream s{o, 500};
+    ASSERT_TRUE(s.started);
+    const std::string log = testsupport::captureStdout([&] {
+        s.session.SetupConnectionAndStartStream("127.0.0.1", s.streamer.port(), "token", "en", true);
+        ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+        ASSERT_TRUE(s.app.waitFor(kClientAppVideoClientFinished, 1, 10s));
+    });
+    EXPECT_GT(s.video.pictures, 0);
+    const auto events = s.app.events();
+    const auto error = std::find(events.begin(), events.end(), kClientAppConnectionError);
+    const auto finished = std::find(events.begin(), events.end(), kClientAppVideoClientFinished);
+    ASSERT_NE(error, events.end());
+    EXPECT_LT(error - events.begin(), finished - events.begin());
+    EXPECT_EQ(std::count(events.begin(), events.end(), kClientAppConnectionError), 1);
+    EXPECT_NE(log.find("[E]"), std::string::npos);
+    EXPECT_NE(log.find("media stream error: the stream stalled: no RTP or RTCP packet from the server for 0.5 s"),
+              std::string::npos)
+        << log;
+    s.session.StopAllConnections();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the test suites: stdout capture, temporary folders, files, environment
-// and thrown texts.
+// Helpers shared by the test suites and benchmarks: stdout capture, temporary folders,
+// files, environment, thrown texts and loopback listeners.
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,10 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace testsupport {
 
@@ -94,6 +98,25 @@ inline std::string thrownText(const std::function<void()>& f) {
         return text;
     }
     return "";
+}
+
+// A TCP socket listening on 127.0.0.1 at a port the system chose (stored in port); -1 on
+// failure. A receiveBuffer above 0 sets SO_RCVBUF, which the accepted sockets inherit.
+inline int listenOnLoopback(int& port, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(a.sin_port);
+    return fd;
 }
 
 }  // namespace testsupport

@@ -182,6 +182,10 @@ int main(int argc, char** argv) {
         ("user", po::value<std::string>()->default_value(""), "user name, when the server asks for one")
         ("password", po::value<std::string>()->default_value(""), "password, when the server asks for one")
         ("seconds", po::value<double>()->default_value(0), "stop after this long (0: when the stream ends)")
+        ("frames", po::value<int>()->default_value(0), "stop once this many video frames have arrived")
+        ("audio-blocks", po::value<int>()->default_value(0),
+         "stop once this many audio blocks are decoded (with --frames: once both counts are reached; "
+         "--seconds is then the deadline)")
         ("verbose", "one line per video unit, audio packet and loss")
         ("url", po::value<std::string>(), "the stream's rtsp:// address (also the one positional argument)");
     cl.positional("url", 1);
@@ -192,6 +196,10 @@ int main(int argc, char** argv) {
     const std::string password = cl.values()["password"].as<std::string>();
     if (!cl.inRange("seconds", 0.0, 1e9)) return 2;
     const double seconds = cl.values()["seconds"].as<double>();
+    if (!cl.inRange("frames", 0, 1000000000) || !cl.inRange("audio-blocks", 0, 1000000000)) return 2;
+    const auto wantedFrames = static_cast<std::uint64_t>(cl.values()["frames"].as<int>());
+    const auto wantedAudioBlocks = static_cast<std::uint64_t>(cl.values()["audio-blocks"].as<int>());
+    const bool untilCounts = wantedFrames > 0 || wantedAudioBlocks > 0;
     if (!cl.has("url")) return cl.fail("the stream's address is missing");
     const std::string url = cl.values()["url"].as<std::string>();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -215,6 +223,8 @@ int main(int argc, char** argv) {
     while (!returned && !gInterrupted) {
         const auto now = std::chrono::steady_clock::now();
         if (seconds > 0 && now - start >= std::chrono::duration<double>(seconds)) break;
+        if (untilCounts && probe.counters.frames >= wantedFrames && probe.counters.audioBlocks >= wantedAudioBlocks)
+            break;
         if (now >= nextLine) {
             char head[32];
             std::snprintf(head, sizeof head, "t=%d", ++tick);

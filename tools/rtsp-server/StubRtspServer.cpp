@@ -266,6 +266,7 @@ void StubRtspServer::closeTracks() {
     }
     playing_ = false;
     closeNow_ = false;
+    frozen_ = false;
     inbuf_.clear();
 }
 
@@ -281,6 +282,17 @@ void StubRtspServer::sendBytes(int fd, const void* data, std::size_t size) {
         p += n;
         size -= static_cast<std::size_t>(n);
     }
+}
+
+void StubRtspServer::sendStalePackets(int fd, Track& t) {
+    if (options_.stalePacketsBeforePlay <= 0) return;
+    // Filler data for video, an Opus frame of silence for audio: harmless if delivered.
+    const std::vector<std::uint8_t> payload =
+        &t == &video_ ? std::vector<std::uint8_t>{0x0c, 0xff, 0xff, 0xff} : std::vector<std::uint8_t>{0xf8, 0xff, 0xfe};
+    const std::uint16_t next = t.sequence;
+    t.sequence = static_cast<std::uint16_t>(next - options_.stalePacketsBeforePlay - 1);
+    for (int i = 0; i < options_.stalePacketsBeforePlay; ++i) sendRtp(fd, t, payload, &t == &audio_, 0);
+    t.sequence = next;
 }
 
 void StubRtspServer::sendRtp(int fd, Track& t, const std::vector<std::uint8_t>& payload, bool marker,
@@ -330,6 +342,10 @@ void StubRtspServer::sendVideoPacket(int fd, const Packet& p) {
     }
     if (index == options_.byeAfter) {
         sendBye(fd, video_);
+        return;
+    }
+    if (index == options_.freezeAfter) {
+        frozen_ = true;
         return;
     }
     if (index == options_.changeSsrcAt) video_.ssrc ^= 0x0f0f0f0f;
@@ -390,15 +406,16 @@ void StubRtspServer::serveClient(int fd) {
             wasPlaying = true;
         }
         if (!playing_) wasPlaying = false;
-        if (playing_) {
-            while (video_.setUp && !videoFrames_.empty() && now >= nextVideo && loop < options_.loops && !closeNow_) {
+        if (playing_ && !frozen_) {
+            while (video_.setUp && !videoFrames_.empty() && now >= nextVideo && loop < options_.loops && !closeNow_ &&
+                   !frozen_) {
                 const std::uint32_t base = static_cast<std::uint32_t>(loop * videoFrames_.size()) *
                                            (90000u / static_cast<std::uint32_t>(options_.fps));
                 for (const Packet& p : videoFrames_[frameIndex]) {
                     Packet q = p;
                     q.timestamp += base;
                     sendVideoPacket(fd, q);
-                    if (closeNow_) break;
+                    if (closeNow_ || frozen_) break;
                 }
                 nextVideo += frameUs;
                 if (++frameIndex == videoFrames_.size()) {
@@ -406,7 +423,7 @@ void StubRtspServer::serveClient(int fd) {
                     ++loop;
                 }
             }
-            while (audio_.setUp && enc && now >= nextAudio && !closeNow_) {
+            while (audio_.setUp && enc && now >= nextAudio && !closeNow_ && !frozen_) {
                 for (int s = 0; s < 960; ++s) {
                     const double t = static_cast<double>(audioFrame * 960 + static_cast<std::uint64_t>(s)) / 48000.0;
                     const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * t));
@@ -429,7 +446,7 @@ void StubRtspServer::serveClient(int fd) {
         if (video_.rtcpFd >= 0) fds[n++] = {video_.rtcpFd, POLLIN, 0};
         if (audio_.rtcpFd >= 0) fds[n++] = {audio_.rtcpFd, POLLIN, 0};
         std::int64_t wait = 50;
-        if (playing_) {
+        if (playing_ && !frozen_) {
             const std::int64_t due = std::min(video_.setUp ? nextVideo : INT64_MAX, audio_.setUp ? nextAudio : INT64_MAX);
             wait = std::max<std::int64_t>(0, std::min<std::int64_t>(50, (due - nowUs()) / 1000));
         }
@@ -592,7 +609,14 @@ bool StubRtspServer::handleRequest(int fd, const std::string& text) {
                                 std::to_string(ports[1]) + "\r\n");
         }
     } else if (r.method == "PLAY") {
-        reply("200 OK", sessionHeader + "Range: npt=0.000-\r\n");
+        std::string info;
+        for (Track* t : {&video_, &audio_}) {
+            if (!t->setUp) continue;
+            sendStalePackets(fd, *t);
+            info += std::string(info.empty() ? "" : ",") + "url=" + base + (t == &video_ ? "track1" : "track2") +
+                    ";seq=" + std::to_string(t->sequence);
+        }
+        reply("200 OK", sessionHeader + "Range: npt=0.000-\r\n" + (info.empty() ? "" : "RTP-Info: " + info + "\r\n"));
         playing_ = true;
     } else if (r.method == "TEARDOWN") {
         reply("200 OK", "");

@@ -2,7 +2,7 @@
 // A scriptable RTSP server for tests: serves H.264 (from an Annex B file) and Opus (a
 // tone encoded on the fly) over UDP or interleaved TCP, with or without Basic or Digest
 // authentication, and can drop, duplicate, reorder video packets, change the SSRC, say
-// BYE or close the connection on cue. One client at a time; everything it was asked is
+// BYE, close the connection or stop sending media on cue. One client at a time; everything it was asked is
 // recorded.
 
 #include <atomic>
@@ -33,6 +33,11 @@ struct StubRtspServerOptions {
     std::uint16_t firstSequence = 0;
     int loops = 1000000;           // times the file is played
 
+    // As a shared stream that another client already plays: this many packets of each
+    // track numbered from before the play (with one more missing after them) go out just
+    // before the PLAY answer, whose RTP-Info names the first number of the stream played.
+    int stalePacketsBeforePlay = 0;
+
     bool refuseUdp = false;        // 461 on UDP transports
     int sessionTimeoutS = 60;
     bool answerKeepalive = true;
@@ -44,6 +49,8 @@ struct StubRtspServerOptions {
     std::uint64_t changeSsrcAt = UINT64_MAX;
     std::uint64_t byeAfter = UINT64_MAX;   // send RTCP BYE after this many video packets
     std::uint64_t closeAfter = UINT64_MAX; // close the connection after this many
+    std::uint64_t freezeAfter = UINT64_MAX; // send no media at all after this many, but
+                                            // keep answering requests (a frozen server)
 };
 
 struct StubRtspRequest {
@@ -99,6 +106,7 @@ private:
     void sendRtp(int fd, Track& t, const std::vector<std::uint8_t>& payload, bool marker, std::uint32_t ts);
     void sendVideoPacket(int fd, const Packet& p);
     void sendBye(int fd, Track& t);
+    void sendStalePackets(int fd, Track& t);
     void sendBytes(int fd, const void* data, std::size_t size);
     void closeTracks();
     void loadVideo();
@@ -124,6 +132,7 @@ private:
     Track audio_;
     bool playing_ = false;
     bool closeNow_ = false;
+    bool frozen_ = false;
     int staleAnswered_ = 0;
     std::string nonce_;
     std::uint64_t videoIndex_ = 0;

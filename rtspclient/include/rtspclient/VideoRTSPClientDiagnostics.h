@@ -11,4 +11,8 @@ namespace VideoRTSPClient {
 // leaving an empty text, when it did not fail or the handle is null.
 bool lastError(void* handle, char* buffer, std::size_t size);
 
+// True when the client's last mainLoop ended because the stream stalled: no RTP or RTCP
+// packet came within the stall time-out (VideoRTSPClientSettings.h). False for a null handle.
+bool stalled(void* handle);
+
 }  // namespace VideoRTSPClient

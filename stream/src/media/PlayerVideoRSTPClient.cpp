@@ -8,17 +8,19 @@
 #include "core/LogLine.h"
 #include "core/SystemHelpers.h"
 #include "rtspclient/VideoRTSPClient.h"
+#include "rtspclient/VideoRTSPClientDiagnostics.h"
 #include "stream/media/H264VideoSinkImpl.h"
 #include "stream/session/IMediaSession.h"
 #include "stream/media/OPUSAudioSinkImpl.h"
 
 PlayerVideoRSTPClient::PlayerVideoRSTPClient(std::string url, std::string userName, std::string password,
-                                             std::string tag, IMediaSession* session)
+                                             std::string tag, IMediaSession* session, int stallTimeoutMs)
     : session_(session),
       url_(std::move(url)),
       userName_(std::move(userName)),
       password_(std::move(password)),
-      tag_(std::move(tag)) {}
+      tag_(std::move(tag)),
+      stallTimeoutMs_(stallTimeoutMs) {}
 
 PlayerVideoRSTPClient::~PlayerVideoRSTPClient() {
     {
@@ -147,10 +149,17 @@ void PlayerVideoRSTPClient::rtspDo() {
         created_ = true;
         createdCondition_.notify_all();
     }
+    std::string stallReason;
     if (handle) {
+        VideoRTSPClient::setStallTimeout(handle, stallTimeoutMs_);
         // A stop that came while the client was being made found no handle to tell.
         if (stopRequested_) VideoRTSPClient::notifyStop(handle);
         VideoRTSPClient::mainLoop(handle);
+        if (VideoRTSPClient::stalled(handle)) {
+            char reason[256];
+            VideoRTSPClient::lastError(handle, reason, sizeof reason);
+            stallReason = reason;
+        }
         {
             std::lock_guard<std::mutex> g(mutex_);
             videoSubsession_ = nullptr;
@@ -165,6 +174,9 @@ void PlayerVideoRSTPClient::rtspDo() {
     std::lock_guard<std::mutex> g(mutex_);
     running_ = false;
     created_ = false;
+    // A stalled stream looks like a normal end to the library's owner; the application
+    // must hear of it as an error.
+    if (session_ && !stallReason.empty()) session_->onVideoClientError(stallReason);
     if (session_) session_->onVideoClientFinished();
     session_ = nullptr;
 }
@@ -172,5 +184,5 @@ void PlayerVideoRSTPClient::rtspDo() {
 std::shared_ptr<IStreamPlayer> PlayerVideoRSTPClientFactory::create(const std::string& url, const std::string& user,
                                                                     const std::string& password,
                                                                     const std::string& tag, IMediaSession* session) {
-    return std::make_shared<PlayerVideoRSTPClient>(url, user, password, tag, session);
+    return std::make_shared<PlayerVideoRSTPClient>(url, user, password, tag, session, stallTimeoutMs_);
 }

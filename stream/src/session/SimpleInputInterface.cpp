@@ -57,6 +57,11 @@ void SimpleInputInterface::VideoNotifyLostPacketInfo(int seq, int count, int tim
     videoControlAPI().VideoNotifyLostPacketInfo(seq, count, timestamp);
 }
 
+void SimpleInputInterface::onVideoClientError(const std::string& reason) {
+    LogLine(50, "SimpleInputInterface::onVideoClientError", __LINE__).stream() << "media stream error: " << reason;
+    if (app_) app_->onEvent(kClientAppConnectionError, nullptr);
+}
+
 void SimpleInputInterface::onVideoClientFinished() {
     if (app_) app_->onEvent(kClientAppVideoClientFinished, nullptr);
 }

@@ -52,13 +52,43 @@ void StreamPlayerAPI::StopStream() {
     endpoint_->send(r);
 }
 
+namespace {
+
+// The text for a log line: control characters shown as '?', cut at 200 characters.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text.substr(0, 200)) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    return out;
+}
+
+}  // namespace
+
+// The streamer's text follows our host in the address: it may give a port and a path, but
+// must not make another host of it ("@other-host", ".other-domain") and so receive the
+// stream's credentials.
+bool StreamPlayerAPI::streamUrl(const std::string& host, const std::string& postfix, std::string& url) {
+    if (!postfix.empty() && ((postfix[0] != ':' && postfix[0] != '/') || postfix.find('@') != std::string::npos))
+        return false;
+    url = "rtsp://" + host + postfix;
+    return true;
+}
+
 void StreamPlayerAPI::startPlayer(const Response& response) {
     if (!initiateRequested_.exchange(false)) return;  // a stream this client did not ask for
     IClientAppImplementation* app = owner_->app();
+    const auto& config = response.streamconfig();
+    std::string url;
+    if (!streamUrl(owner_->host(), config.urlportandpostfix(), url)) {
+        // No player is made, so the credentials go nowhere; the application sees what it
+        // sees of a stream that could not be opened.
+        LogLine(50, "StreamPlayerAPI::startPlayer", __LINE__).stream()
+            << "refused the stream address: \"" << printable(config.urlportandpostfix())
+            << "\" does not continue the host with a port or a path (\":\" or \"/\" first, no \"@\")";
+        if (app) app->onEvent(kClientAppVideoClientFinished, nullptr);
+        return;
+    }
     videoConsumer_ = app ? app->getVideoConsumer() : nullptr;
     audioConsumer_ = app ? app->getAudioConsumer() : nullptr;
-    const auto& config = response.streamconfig();
-    const std::string url = "rtsp://" + owner_->host() + config.urlportandpostfix();
 
     std::lock_guard<std::mutex> lock(playerLock_);
     IStreamPlayerFactory* factory = factory_ ? factory_ : IStreamPlayerFactory::defaultFactory();

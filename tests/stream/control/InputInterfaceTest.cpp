@@ -4,11 +4,17 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
 #include "input-lib/InputClient.pb.h"
 #include "stream/control/FrameReader.h"
 #include "stream/session/InputInterface.h"
@@ -143,6 +149,91 @@ TEST(InputInterface, SendersOnSeveralThreadsKeepTheirOwnOrder) {
         const int n = f.request.pingnumber();
         ASSERT_EQ(n % 1000000, next[n / 1000000]++);
     }
+}
+
+namespace {
+
+// A loopback peer that accepts one connection and reads only when asked to.
+class SlowReader {
+public:
+    // A small receive buffer: the socket fills up quickly.
+    SlowReader() : listener_(testsupport::listenOnLoopback(port_, 16 * 1024)) {}
+    ~SlowReader() {
+        if (connection_ >= 0) ::close(connection_);
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+    void accept() { connection_ = ::accept(listener_, nullptr, nullptr); }
+    // Reads until count whole frames have arrived (or the peer closed); returns them.
+    std::vector<Request> read(std::size_t count, std::vector<std::uint16_t>& sequences) {
+        std::vector<Request> out;
+        FrameReader reader;
+        while (out.size() < count) {
+            const ssize_t n = ::recv(connection_, reader.writePointer(), reader.writableSize(), 0);
+            if (n <= 0) break;
+            reader.commit(static_cast<std::size_t>(n));
+            const std::uint8_t* body;
+            std::uint32_t length;
+            FrameReader::Result r;
+            while ((r = reader.next(body, length)) == FrameReader::Result::Frame) {
+                sequences.push_back(static_cast<std::uint16_t>(reader.expectedSequence() - 1));
+                out.emplace_back();
+                out.back().ParseFromArray(body, static_cast<int>(length));
+            }
+            if (r != FrameReader::Result::NeedMore) {
+                ADD_FAILURE() << "torn or misnumbered frame: " << FrameReader::describe(r);
+                break;
+            }
+        }
+        return out;
+    }
+
+private:
+    int port_ = 0;
+    int listener_;
+    int connection_ = -1;
+};
+
+}  // namespace
+
+// A peer that stops reading fills the socket: senders must not block, the frames that do
+// not fit wait in order, and none is lost, torn or misnumbered once the peer reads again.
+TEST(InputInterface, SendersNeverBlockOnAPeerThatStopsReadingAndNothingIsLost) {
+    SlowReader peer;
+    RecordingInterface endpoint;
+    endpoint.InitiateConnection("127.0.0.1", peer.port());
+    peer.accept();
+    ASSERT_TRUE(endpoint.waitFor("started"));
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 1000;  // 2 KB each: 8 MB, far more than the socket buffers
+    auto sending = std::async(std::launch::async, [&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                Request r;
+                r.set_type(Request::LOG_STRING);
+                for (int i = 0; i < kPerThread; ++i) {
+                    r.set_logmessage(std::to_string(t) + " " + std::to_string(i) + " " + std::string(2000, 'x'));
+                    endpoint.send(r);
+                }
+            });
+        for (auto& t : threads) t.join();
+    });
+    // Every send returns while the peer reads nothing (a blocked sender never would).
+    ASSERT_EQ(sending.wait_for(20s), std::future_status::ready);
+
+    std::vector<std::uint16_t> sequences;
+    const auto frames = peer.read(kThreads * kPerThread, sequences);
+    ASSERT_EQ(frames.size(), static_cast<std::size_t>(kThreads * kPerThread));
+    int next[kThreads] = {};
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        ASSERT_EQ(sequences[i], static_cast<std::uint16_t>(i));
+        int t = -1, n = -1;
+        ASSERT_EQ(std::sscanf(frames[i].logmessage().c_str(), "%d %d", &t, &n), 2);
+        ASSERT_TRUE(t >= 0 && t < kThreads);
+        ASSERT_EQ(n, next[t]++) << "thread " << t;
+    }
+    EXPECT_EQ(endpoint.events(), (std::vector<std::string>{"started"}));
 }
 
 TEST(InputInterface, BadFramesFromThePeerReachTheOwnerBeforeTheClose) {

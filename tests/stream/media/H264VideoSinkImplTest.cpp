@@ -24,6 +24,7 @@ struct RecordingSession : IMediaSession {
     std::vector<Lost> lost;
     void VideoForceIDRFrame() override { ++idrRequests; }
     void VideoNotifyLostPacketInfo(int seq, int count, int timestamp) override { lost.push_back({seq, count, timestamp}); }
+    void onVideoClientError(const std::string&) override {}
     void onVideoClientFinished() override {}
 };
 

@@ -246,7 +246,7 @@ TEST(PlayerVideoRSTPClient, FailedCreationLogsOnceAndFinishesWithoutHangingStart
 }
 
 TEST(PlayerVideoRSTPClient, StopsOnceWhicheverSideEndsTheStream) {
-    enum class End { Stop, StopTwice, StopNoJoinThenJoin, Destroy, ServerBye, ServerClose };
+    enum class End { Stop, StopTwice, StopNoJoinThenJoin, Destroy, ServerBye, ServerClose, ServerFreezes };
     const struct {
         const char* name;
         End end;
@@ -255,18 +255,20 @@ TEST(PlayerVideoRSTPClient, StopsOnceWhicheverSideEndsTheStream) {
                  {"stop without join, then with", End::StopNoJoinThenJoin},
                  {"destruction alone", End::Destroy},
                  {"server says BYE", End::ServerBye},
-                 {"server closes", End::ServerClose}};
+                 {"server closes", End::ServerClose},
+                 {"server stops sending", End::ServerFreezes}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         StubRtspServerOptions o = standIn();
         if (c.end == End::ServerBye) o.byeAfter = 40;
         if (c.end == End::ServerClose) o.closeAfter = 40;
+        if (c.end == End::ServerFreezes) o.freezeAfter = 40;
         StubRtspServer server(o);
         ASSERT_TRUE(server.start());
         RecordingMediaSession session;
         DecodingVideoConsumer video;
         CountingAudioConsumer audio;
-        auto client = std::make_unique<PlayerVideoRSTPClient>(server.url(), "", "", "t", &session);
+        auto client = std::make_unique<PlayerVideoRSTPClient>(server.url(), "", "", "t", &session, 400);
         client->setVideoConsumer(&video);
         client->setAudioConsumer(&audio);
         client->start();
@@ -288,6 +290,7 @@ TEST(PlayerVideoRSTPClient, StopsOnceWhicheverSideEndsTheStream) {
                 break;
             case End::ServerBye:
             case End::ServerClose:
+            case End::ServerFreezes:
                 // The library ends the stream; the thread ends by itself, and a later stop
                 // with join finds it ended.
                 // Meanwhile the switches keep hitting a client that goes away.
@@ -312,8 +315,16 @@ TEST(PlayerVideoRSTPClient, StopsOnceWhicheverSideEndsTheStream) {
         }
         EXPECT_EQ(session.finished(), 1);
         EXPECT_EQ(video.detachReasons(), std::vector<int>{0});  // the sinks were deleted
+        // Only a stalled stream is an error the session must report; the others are ends.
+        const auto errors = session.errors();
+        if (c.end == End::ServerFreezes) {
+            ASSERT_EQ(errors.size(), 1u);
+            EXPECT_NE(errors[0].find("stalled: no RTP or RTCP packet"), std::string::npos) << errors[0];
+        } else {
+            EXPECT_TRUE(errors.empty());
+        }
         // Our own stop ends the session politely, and only once.
-        const bool ownStop = c.end != End::ServerBye && c.end != End::ServerClose;
+        const bool ownStop = c.end != End::ServerBye && c.end != End::ServerClose && c.end != End::ServerFreezes;
         if (ownStop) {
             EXPECT_EQ(requestsOf(server, "TEARDOWN").size(), 1u);
         }

@@ -8,6 +8,7 @@
 #include "stream/session/SimpleInputInterface.h"
 #include "stubstreamer/StubStreamer.h"
 #include "StreamTestSupport.h"
+#include "TestSupport.h"
 
 using namespace std::chrono_literals;
 using InputClient::Request;
@@ -77,6 +78,49 @@ TEST(SimpleInputInterface, RunsFromConnectToStreamCreatedAndBackToACleanStop) {
     ASSERT_TRUE(s.stub.waitForClose());
     std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(s.app.events().empty());  // stopping raises nothing
+}
+
+// The streamer's port-and-path text follows the host; one that would name another host
+// (and so hand it the stream's credentials) starts no player.
+TEST(SimpleInputInterface, StreamAddressKeepsTheHostItConnectedTo) {
+    struct Case {
+        const char* postfix;
+        const char* url;  // null: refused
+    } cases[] = {
+        {":554/stream", "rtsp://127.0.0.1:554/stream"},
+        {"/stream", "rtsp://127.0.0.1/stream"},
+        {"", "rtsp://127.0.0.1"},  // no configuration: the host alone
+        {"@other-host:554/x", nullptr},
+        {":554@other-host/x", nullptr},
+        {"/x@other-host", nullptr},
+        {".other-domain:554/x", nullptr},
+        {"other-host", nullptr},
+        {"\r\n:554/x", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.postfix);
+        Session s;
+        StubSessionScript script;
+        script.urlPortAndPostfix = c.postfix;
+        s.stub.scriptStandardSession(script);
+        const std::string log = testsupport::captureStdout([&] {
+            s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+            ASSERT_TRUE(s.app.waitFor(c.url ? kClientAppStreamCreated : kClientAppVideoClientFinished));
+        });
+        const auto players = s.factory.players();
+        if (c.url) {
+            ASSERT_EQ(players.size(), 1u);
+            EXPECT_EQ(players[0]->url, c.url);
+            EXPECT_EQ(players[0]->user, "u");
+            continue;
+        }
+        EXPECT_TRUE(players.empty());
+        EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1003}));
+        EXPECT_NE(log.find("[E]"), std::string::npos) << log;
+        EXPECT_NE(log.find("refused the stream address"), std::string::npos) << log;
+        EXPECT_EQ(log.find('\r'), std::string::npos);
+        EXPECT_FALSE(s.session.streamPlayer.statistics().isRunning());
+    }
 }
 
 TEST(SimpleInputInterface, AdministratorWordGetsItsBlankOtherTokensGoUnchanged) {

@@ -7,12 +7,16 @@
 // it lives until its owner has dropped it and its last operation has completed. One object
 // serves one connection attempt and is never reused.
 //
-// Threads: all socket work runs on the io thread of the io_context given at construction.
-// send() and stop() may be called from any thread. send() serializes the message into a
-// frame buffer on the calling thread (so the caller may change or destroy its message at
-// once) and queues it; the io thread stamps the header with the next sequence number and
-// writes. At most one write is in flight, frames go out whole, in the order of the send
-// calls of any one thread, with consecutive sequence numbers.
+// Threads: connect, read, close, every callback and the time-out run on the io thread of
+// the io_context given at construction. send() and stop() may be called from any thread.
+// send() serializes the message into a frame on the calling thread (so the caller may
+// change or destroy its message at once) and stamps it with the next sequence number
+// under the transport's lock. When no write is in flight, the calling thread writes the
+// frame itself without blocking, which spares a thread hand-over per input event; the
+// rest of a partial write, or a frame that finds the socket busy, goes to the io thread,
+// which writes it and every frame queued behind it. So at most one write is in flight,
+// frames go out whole, in the order of the send calls of any one thread, with
+// consecutive sequence numbers, and a write error is reported by the io thread.
 //
 // Inactivity: the connection ends when, for the whole time-out, nothing was connected,
 // queued, written or received. The window slides: every such activity moves the deadline;
@@ -34,6 +38,9 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
+
+#include <sys/socket.h>
+#include <sys/types.h>
 
 #include "core/LogLine.h"
 #include "stream/control/FrameReader.h"
@@ -72,13 +79,15 @@ public:
         });
     }
 
-    // Queues one message. Dropped silently while not connected or once stopped.
+    // Sends one message: written at once when the socket takes it, else queued for the io
+    // thread. Dropped silently while not connected or once stopped.
     void send(const Request& message) {
         if (stopped_.load(std::memory_order_acquire) ||
             !connected_.load(std::memory_order_acquire))
             return;
         const std::size_t length = message.ByteSizeLong();
         std::lock_guard<std::mutex> lock(sendMutex_);
+        if (!writable_) return;  // closed meanwhile
         std::vector<std::uint8_t> frame;
         if (!pool_.empty()) {
             frame = std::move(pool_.back());
@@ -86,7 +95,24 @@ public:
         }
         frame.resize(FrameHeader::kSize + length);
         if (length != 0) message.SerializeWithCachedSizesToArray(frame.data() + FrameHeader::kSize);
+        FrameHeader::write(frame.data(), static_cast<std::uint32_t>(length), outgoingSequence_++);
+        lastActivity_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+        if (ioWriting_) {
+            pending_.push_back(std::move(frame));  // taken when the write in flight completes
+            return;
+        }
+        // The socket cannot be closed under us: close() takes this lock.
+        const ssize_t n = ::send(socket_.native_handle(), frame.data(), frame.size(),
+                                 MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n == static_cast<ssize_t>(frame.size())) {
+            if (pool_.size() < kPoolLimit) pool_.push_back(std::move(frame));
+            return;
+        }
+        // A partial write leaves the rest; a busy socket (or an error, which the io
+        // thread's write then meets and reports) leaves the whole frame.
+        if (n > 0) frame.erase(frame.begin(), frame.begin() + n);
         pending_.push_back(std::move(frame));
+        ioWriting_ = true;
         if (!wakePending_ && wakeArmed_) {
             wakePending_ = true;
             wake_.cancel();  // completes the io thread's wait: it picks up the frames
@@ -102,8 +128,11 @@ public:
             if (self->connected_.load()) {
                 self->close();
             } else {
-                error_code ignored;
-                self->socket_.close(ignored);
+                {
+                    std::lock_guard<std::mutex> lock(self->sendMutex_);
+                    error_code ignored;
+                    self->socket_.close(ignored);
+                }
                 self->cancelTimer();
             }
         });
@@ -215,6 +244,7 @@ private:
         {
             std::lock_guard<std::mutex> lock(sendMutex_);
             wakeArmed_ = true;
+            writable_ = true;
             armWake();
         }
         connected_.store(true, std::memory_order_release);
@@ -246,6 +276,10 @@ private:
         timerWaiting_ = false;
         if (errorReported_ || stopped_.load()) return;
         if (deadline_ == Clock::time_point::max()) return;  // closed or cancelled
+        // Frames written by the sending threads moved the window too.
+        const Clock::time_point written{
+            Clock::duration(lastActivity_.load(std::memory_order_relaxed))};
+        if (written + timeout_ > deadline_) deadline_ = written + timeout_;
         if (Clock::now() < deadline_) {
             startTimerWait();
             return;
@@ -322,24 +356,19 @@ private:
                 recycleLocked(pending_);
                 return;
             }
-            incoming_.swap(pending_);
             armWake();
-        }
-        if (incoming_.empty()) return;
-        if (errorReported_ || !connected_.load()) {
-            recycle(incoming_);
-            return;
+            if (writing_) return;  // the write in flight takes the frames when it completes
+            queue_.swap(pending_);
+            if (queue_.empty()) {
+                ioWriting_ = false;
+                return;
+            }
         }
         armTimer();
-        for (auto& frame : incoming_) {
-            const auto length = static_cast<std::uint32_t>(frame.size() - FrameHeader::kSize);
-            FrameHeader::write(frame.data(), length, outgoingSequence_++);
-            queue_.push_back(std::move(frame));
-        }
-        incoming_.clear();
-        if (!writing_) startWrite();
+        startWrite();
     }
 
+    // Writes everything in queue_ (stamped frames, in order) as one gather write.
     void startWrite() {
         inFlight_.swap(queue_);
         gather_.clear();
@@ -354,8 +383,8 @@ private:
 
     void onWrite(const error_code& ec) {
         writing_ = false;
-        recycle(inFlight_);
         if (ec) {
+            recycle(inFlight_);
             if (!errorReported_) {
                 errorReported_ = true;
                 on_error(ec);
@@ -364,7 +393,17 @@ private:
             return;
         }
         armTimer();
-        if (!queue_.empty()) startWrite();
+        {
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            recycleLocked(inFlight_);
+            queue_.swap(pending_);
+            // Nothing left: the sending threads write for themselves again.
+            if (queue_.empty()) {
+                ioWriting_ = false;
+                return;
+            }
+        }
+        startWrite();
     }
 
     void recycle(std::vector<std::vector<std::uint8_t>>& frames) {
@@ -372,8 +411,9 @@ private:
         recycleLocked(frames);
     }
 
+    static constexpr std::size_t kPoolLimit = 256;
+
     void recycleLocked(std::vector<std::vector<std::uint8_t>>& frames) {
-        constexpr std::size_t kPoolLimit = 256;
         constexpr std::size_t kLargestPooled = 64 * 1024;
         for (auto& frame : frames) {
             if (pool_.size() < kPoolLimit && frame.capacity() <= kLargestPooled)
@@ -385,18 +425,23 @@ private:
     // --- close ------------------------------------------------------------------------
 
     void close() {
-        if (connected_.exchange(false)) {
-            error_code ignored;
-            socket_.shutdown(tcp::socket::shutdown_both, ignored);
-            socket_.close(ignored);
-            on_closed();
+        const bool wasConnected = connected_.exchange(false);
+        {
+            // Under the lock, so no sending thread is inside a write on this socket.
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            writable_ = false;
+            if (wasConnected) {
+                error_code ignored;
+                socket_.shutdown(tcp::socket::shutdown_both, ignored);
+                socket_.close(ignored);
+            }
+            if (wakeArmed_) {
+                wakeArmed_ = false;
+                wake_.cancel();
+            }
         }
+        if (wasConnected) on_closed();
         cancelTimer();
-        std::lock_guard<std::mutex> lock(sendMutex_);
-        if (wakeArmed_) {
-            wakeArmed_ = false;
-            wake_.cancel();
-        }
     }
 
     boost::asio::io_context& io_;
@@ -411,21 +456,25 @@ private:
     // io thread only
     bool errorReported_ = false;
     bool timerWaiting_ = false;
-    bool writing_ = false;
+    bool writing_ = false;  // an asynchronous write is in flight
     Clock::time_point deadline_ = Clock::time_point::max();
-    std::uint16_t outgoingSequence_ = 0;
     FrameReader reader_;
     HandlerSlot wakeSlot_;
     HandlerSlot writeSlot_;
     Response received_;
-    std::vector<std::vector<std::uint8_t>> incoming_;
     std::vector<std::vector<std::uint8_t>> queue_;
     std::vector<std::vector<std::uint8_t>> inFlight_;
     std::vector<boost::asio::const_buffer> gather_;
 
-    // shared between senders and the io thread
+    // Time of the last frame a sending thread wrote or queued (Clock ticks).
+    std::atomic<Clock::rep> lastActivity_{Clock::time_point::min().time_since_epoch().count()};
+
+    // shared between senders and the io thread, under sendMutex_
     std::mutex sendMutex_;
-    std::vector<std::vector<std::uint8_t>> pending_;  // serialized, header not yet stamped
+    std::uint16_t outgoingSequence_ = 0;
+    bool writable_ = false;     // connected and not closed: senders may write the socket
+    bool ioWriting_ = false;    // the io thread owns the writing until pending_ runs dry
+    std::vector<std::vector<std::uint8_t>> pending_;  // stamped frames for the io thread
     std::vector<std::vector<std::uint8_t>> pool_;     // spare frame buffers
     bool wakeArmed_ = false;    // the io thread waits on wake_ for frames
     bool wakePending_ = false;  // a sender has already completed that wait

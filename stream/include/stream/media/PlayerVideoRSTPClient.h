@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "rtspclient/IRTSPSink.h"
+#include "rtspclient/VideoRTSPClientSettings.h"
 #include "stream/session/IStreamPlayer.h"
 
 class IMediaSession;
@@ -20,9 +21,11 @@ class IAudioRenderImplementation;
 
 class PlayerVideoRSTPClient : public IVideoRTSPClient, public IStreamPlayer {
 public:
-    // Stores the address, the credentials, the tag and the session; starts nothing.
+    // Stores the address, the credentials, the tag and the session; starts nothing. A stream
+    // that brings no packet for stallTimeoutMs after it began to play is ended by the library
+    // and reported to the session as an error (0: never).
     PlayerVideoRSTPClient(std::string url, std::string userName, std::string password, std::string tag,
-                          IMediaSession* session);
+                          IMediaSession* session, int stallTimeoutMs = VideoRTSPClient::kDefaultStallTimeoutMs);
     // Asks a client that still exists to stop and waits for the thread.
     ~PlayerVideoRSTPClient() override;
 
@@ -81,13 +84,19 @@ private:
     const std::string userName_;
     const std::string password_;
     const std::string tag_;
+    const int stallTimeoutMs_;
 };
 
 // Makes a PlayerVideoRSTPClient per stream: the player that sessions use unless the
 // program or a test sets another factory.
 class PlayerVideoRSTPClientFactory : public IStreamPlayerFactory {
 public:
+    explicit PlayerVideoRSTPClientFactory(int stallTimeoutMs = VideoRTSPClient::kDefaultStallTimeoutMs)
+        : stallTimeoutMs_(stallTimeoutMs) {}
     std::shared_ptr<IStreamPlayer> create(const std::string& url, const std::string& user,
                                           const std::string& password, const std::string& tag,
                                           IMediaSession* session) override;
+
+private:
+    const int stallTimeoutMs_;
 };

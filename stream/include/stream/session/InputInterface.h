@@ -57,7 +57,8 @@ public:
     void InitiateConnection(const std::string& host, int port);
     // Ends the current connection; no callback of it follows.
     void StopAllConnections();
-    // Hands the request to the current transport, which serializes it at once. True when a
+    // Hands the request to the current transport, which serializes it at once and, when no
+    // write is in flight, writes it from the calling thread without blocking. True when a
     // transport exists (it still drops the request while connecting or after it closed).
     bool send(const InputClient::Request& request);
 

@@ -7,7 +7,8 @@
 //
 //   connected → AUTHORIZATION, 1001; authorized → 1004, synchronisation; streamer's store
 //   ready → STREAM_INITIATE (auto-start), 1005; STREAM_CREATED → 1002, player starts;
-//   player thread ends → 1003; errors 2000, time-out 2001, refused 2003, another client 2004.
+//   player thread ends → 1003; errors 2000 (a stalled stream too), time-out 2001, refused
+//   2003, another client 2004.
 //
 // The session never reconnects by itself: the application calls SetupConnectionAndStartStream
 // again after 2000 or 2001. Destroying the session stops everything and joins the io thread
@@ -73,6 +74,7 @@ public:
     // IMediaSession: the player's requests and its end.
     void VideoForceIDRFrame() override;
     void VideoNotifyLostPacketInfo(int seq, int count, int timestamp) override;
+    void onVideoClientError(const std::string& reason) override;
     void onVideoClientFinished() override;
 
     void onTimeout() override;

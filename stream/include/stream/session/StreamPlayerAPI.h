@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "stream/control/IResponseHandler.h"
 #include "stream/session/IStreamPlayer.h"
@@ -37,6 +38,11 @@ public:
     void stopPlayer();
     // Forgets an unanswered stream request and stops the player.
     void forget();
+
+    // The stream's address: "rtsp://" + host + the streamer's port-and-path text. False
+    // (url untouched) when the text could make another host of it: it must start with ":"
+    // or "/" and hold no "@"; empty (no stream configuration) leaves the host alone.
+    static bool streamUrl(const std::string& host, const std::string& postfix, std::string& url);
 
     bool initiateRequested() const { return initiateRequested_.load(); }
     std::shared_ptr<IStreamPlayer> player();
