@@ -24,9 +24,6 @@ class DialogTimeoutServiceFixture : public StubServiceTest {};
 
 namespace fixtures {
 using DialogTimeout = DialogTimeoutServiceFixture;
-}
-
-using namespace fixtures;
 
 TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
     PlayerApiTimings timings;
@@ -69,3 +66,5 @@ TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].query.find("&timeout=20"), std::string::npos) << log[0].query;
 }
+
+}  // namespace fixtures
