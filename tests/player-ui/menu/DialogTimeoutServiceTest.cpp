@@ -16,16 +16,10 @@
 
 #include <future>
 
-namespace {
 
-class DialogTimeoutServiceFixture : public StubServiceTest {};
-
-}  // namespace
-
-namespace fixtures {
-using DialogTimeout = DialogTimeoutServiceFixture;
-
-TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
+TEST(DialogTimeout, ThePickedTimeReachesTheService) {
+    StubService service;
+    useStubService(service);
     PlayerApiTimings timings;
     timings.requestTimeoutSeconds = 2;
     timings.connectTimeoutMs = 2000;
@@ -34,7 +28,7 @@ TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
     UserInfo user;
     ASSERT_TRUE(client.requestSignIn("user@example.com", "secret", user));
     api.clientState.setUser(user);
-    stub->control("clear_log");
+    service.control("clear_log");
 
     // The in-stream screen: keeps the pick, and on the yes command sends it when there is one.
     playeruitest::Bench bench(1280, 720);
@@ -46,7 +40,7 @@ TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
         else
             screen.runRegisteredTask(id);
     };
-    ::DialogTimeout dialog(bench.gui.get(), &screen, "Stop the machine when idle for", "Idle time-out", kYes);
+    DialogTimeout dialog(bench.gui.get(), &screen, "Stop the machine when idle for", "Idle time-out", kYes);
     dialog.setVisible(true);
     bench.frame();
     bench.clickOn(*dialog.chooser->valueButton);
@@ -62,9 +56,7 @@ TEST_F(DialogTimeout, ThePickedTimeReachesTheService) {
         return true;
     }));
     ASSERT_EQ(ran.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    const std::vector<LoggedRequest> log = stub->log();
+    const std::vector<LoggedRequest> log = service.log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].query.find("&timeout=20"), std::string::npos) << log[0].query;
 }
-
-}  // namespace fixtures
