@@ -41,14 +41,20 @@ struct MenuScreen {
         gui.loadFontStyles(window.context(), "");
         ground = std::make_shared<guitest::ScreenGround>(&gui, kStreamGround);
         frame();
-        menu = std::make_shared<Menu>(&player, record.subscribe(), controllers.subscribe(), autoBitrate.subscribe(),
-                                      bitrate.subscribe(), &screen);
+        menu = session.makeMenu(&player, &screen);
         gui.setVisible(menu.get(), false);
     }
     void frame() { window.renderFrame(gui, 0.016f); }
     void frames(int n) {
         for (int i = 0; i < n; ++i)
             frame();
+    }
+    // A click on the item's left part (its icon), then three frames.
+    void clickItem(const Widget& item) {
+        gui.onMouseMove(item.x + 20, item.y + item.height / 2);
+        gui.onMouseButton(0, true);
+        gui.onMouseButton(0, false);
+        frames(3);
     }
 
     testsupport::TempDir dir;
@@ -57,10 +63,7 @@ struct MenuScreen {
     PlayerGUI gui;
     playeruitest::FakePlayerWindow player;
     playeruitest::ScreenCommandHandler screen{&player};
-    playeruitest::StreamerOwnedBool record{"Stream.RecordStream", false};
-    playeruitest::StreamerOwnedBool controllers{"Input.EnableControllers", true};
-    playeruitest::StreamerOwnedBool autoBitrate{"Stream.AutoBitrate", false};
-    playeruitest::StreamerOwnedInt32 bitrate{"Video.Bitrate", 0};
+    playeruitest::MenuSession session;
     std::shared_ptr<guitest::ScreenGround> ground;
     std::shared_ptr<Menu> menu;
 };
@@ -87,7 +90,7 @@ TEST(Menu, OpenMenuOnScreen) {
     right.setGpuLabel("llvmpipe");
     right.decoderRow->setDecoders({"Software", "VAAPI"});
     right.setCurrentDecoder("Software");
-    s.bitrate.streamerSets(8 * 1024 * 1024);
+    s.session.bitrate.streamerSets(8 * 1024 * 1024);
 
     s.gui.setVisible(s.menu.get(), true);
     s.frames(3);
@@ -97,10 +100,7 @@ TEST(Menu, OpenMenuOnScreen) {
             right.toggleSettingsPage();
     };
     const MenuButton& settings = *right.settingsItem;
-    s.gui.onMouseMove(settings.x + 20, settings.y + settings.height / 2);
-    s.gui.onMouseButton(0, true);
-    s.gui.onMouseButton(0, false);
-    s.frames(3);
+    s.clickItem(settings);
     ASSERT_TRUE(right.settingsPage->isVisible());
     const auto pixels = s.window.readPixels();
     s.window.saveScreenshot("player-ui-overlay-menu");
@@ -127,15 +127,9 @@ TEST(Menu, OpenMenuOnScreen) {
             right.toggleDecoderPopup();
     };
     const MenuButton& system = *right.systemItem;
-    s.gui.onMouseMove(system.x + 20, system.y + system.height / 2);
-    s.gui.onMouseButton(0, true);
-    s.gui.onMouseButton(0, false);
-    s.frames(3);
+    s.clickItem(system);
     const MenuButton& decoder = *right.decoderRow->decoderItem;
-    s.gui.onMouseMove(decoder.x + 20, decoder.y + decoder.height / 2);
-    s.gui.onMouseButton(0, true);
-    s.gui.onMouseButton(0, false);
-    s.frames(3);
+    s.clickItem(decoder);
     s.window.saveScreenshot("player-ui-overlay-menu-system");
     ASSERT_TRUE(right.systemPage->isVisible());
     EXPECT_FALSE(right.settingsPage->isVisible());

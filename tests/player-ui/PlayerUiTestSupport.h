@@ -16,6 +16,7 @@
 #include "player-ui/PopupTable.h"
 #include "player-ui/UniqueDialogBase.h"
 #include "player-ui/UniqueDialogBaseUITask.h"
+#include "player-ui/menu/Menu.h"
 #include "stream/gamepad/JoystickManager.h"
 #include "stream/session/ClientDB.h"
 #include "stream/session/VariableBase.h"
@@ -207,6 +208,19 @@ private:
 };
 using StreamerOwnedBool = StreamerOwned<BoolVariable>;
 using StreamerOwnedInt32 = StreamerOwned<Int32Variable>;
+
+// The four session variables the overlay menu shows and changes, owned by a stand-in
+// streamer, and a menu built on them.
+struct MenuSession {
+    std::shared_ptr<Menu> makeMenu(IPlayerWindow* window, CustomUICommandHandler* handler) {
+        return std::make_shared<Menu>(window, record.subscribe(), controllers.subscribe(), autoBitrate.subscribe(),
+                                      bitrate.subscribe(), handler);
+    }
+    StreamerOwnedBool record{"Stream.RecordStream", false};
+    StreamerOwnedBool controllers{"Input.EnableControllers", true};
+    StreamerOwnedBool autoBitrate{"Stream.AutoBitrate", false};
+    StreamerOwned<Int32Variable> bitrate{"Video.Bitrate", 0};
+};
 
 // A scripted gamepad known to a real gamepad manager that keeps joysticks.ini in folder.
 struct ScriptedPad {

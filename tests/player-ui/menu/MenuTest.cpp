@@ -42,8 +42,7 @@ struct MenuFixture {
     explicit MenuFixture(int width = 1280, int height = 720) : bench(width, height), window(bench.gui.get()) {
         ConfigStore::instance().setPathAndLoad(dir.file("config.ini"));
         bench.render();  // the window's size becomes known
-        menu = std::make_shared<Menu>(&window, record.subscribe(), controllers.subscribe(), autoBitrate.subscribe(),
-                                      bitrate.subscribe(), &screen);
+        menu = session.makeMenu(&window, &screen);
         bench.gui->setVisible(menu.get(), false);
         bench.handler.hook = [this](int id) {
             switch (id) {
@@ -78,10 +77,7 @@ struct MenuFixture {
     Bench bench;
     playeruitest::FakePlayerWindow window;
     playeruitest::ScreenCommandHandler screen{&window};
-    playeruitest::StreamerOwnedBool record{"Stream.RecordStream", false};
-    playeruitest::StreamerOwnedBool controllers{"Input.EnableControllers", true};
-    playeruitest::StreamerOwnedBool autoBitrate{"Stream.AutoBitrate", false};
-    playeruitest::StreamerOwnedInt32 bitrate{"Video.Bitrate", 0};
+    playeruitest::MenuSession session;
     std::shared_ptr<Menu> menu;
 };
 
@@ -204,25 +200,25 @@ TEST(Menu, SwitchesAndTheRecordItemFollowAndChangeTheirVariables) {
     RightMenu& r = f.right();
     // The record item: on, then off (which also reports the saved recording).
     f.bench.clickOn(*r.recordItem);
-    EXPECT_EQ(f.record.acceptRequests(), (std::vector<bool>{true}));
+    EXPECT_EQ(f.session.record.acceptRequests(), (std::vector<bool>{true}));
     f.frames(1);
     EXPECT_EQ(r.recordItem->text(), "Stop recording");
-    f.record.streamerSets(false);
+    f.session.record.streamerSets(false);
     f.frames(1);
     EXPECT_EQ(r.recordItem->text(), "Record");
-    EXPECT_TRUE(f.record.sent.empty()) << "a change at the streamer is not written back";
+    EXPECT_TRUE(f.session.record.sent.empty()) << "a change at the streamer is not written back";
 
     // The pass-through switch, on the settings page.
     r.toggleSettingsPage();
     f.frames(3);
     f.bench.clickOn(*r.passThroughSwitch->switchPicture);
     f.frames(1);
-    EXPECT_EQ(f.controllers.acceptRequests(), (std::vector<bool>{false}));
+    EXPECT_EQ(f.session.controllers.acceptRequests(), (std::vector<bool>{false}));
     EXPECT_FALSE(r.passThroughSwitch->on);
-    f.controllers.streamerSets(true);
+    f.session.controllers.streamerSets(true);
     f.frames(1);
     EXPECT_TRUE(r.passThroughSwitch->on);
-    EXPECT_TRUE(f.controllers.sent.empty());
+    EXPECT_TRUE(f.session.controllers.sent.empty());
 }
 
 TEST(Menu, PagesOpenOneAtATimeAndCloseWithoutFocus) {
@@ -494,10 +490,10 @@ TEST(Menu, GamepadFormTakesTheMenusPlace) {
 // through the menu's interface.
 TEST(Menu, BuiltWithTheSessionsVariables) {
     MenuFixture f;
-    auto record = f.record.subscribe();
-    auto controllers = f.controllers.subscribe();
-    auto autoBitrate = f.autoBitrate.subscribe();
-    auto bitrate = f.bitrate.subscribe();
+    auto record = f.session.record.subscribe();
+    auto controllers = f.session.controllers.subscribe();
+    auto autoBitrate = f.session.autoBitrate.subscribe();
+    auto bitrate = f.session.bitrate.subscribe();
     StreamMenuVariables variables;
     variables.recordStream = record.get();
     variables.enableControllers = controllers.get();
@@ -507,7 +503,7 @@ TEST(Menu, BuiltWithTheSessionsVariables) {
     std::shared_ptr<IStreamMenu> menu = std::make_shared<Menu>(&f.window, variables, &f.screen);
     f.bench.gui->setVisible(menu->widget(), true);
     f.frames(3);
-    f.bitrate.streamerSets(1024 * 4000);
+    f.session.bitrate.streamerSets(1024 * 4000);
     f.frames(1);
     EXPECT_EQ(menu->bitrateSlider().getBitrate(), 1024 * 4000);
     menu->rightMenu().toggleSettingsPage();
