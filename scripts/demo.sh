@@ -6,7 +6,8 @@
 #                                   whose request lines appear in the terminal
 #   bash scripts/demo.sh updater    the updater (the client started with no arguments) against
 #                                   the stand-in service; it ends by starting the launcher
-#   bash scripts/demo.sh launcher   the launcher window
+#   bash scripts/demo.sh launcher   the launcher against the stand-in service (sign in as
+#                                   user@example.com / secret); it starts the player
 #   bash scripts/demo.sh -- ARGS    the client with ARGS as they stand
 #
 # BUILD_DIR names another build folder (default build).
@@ -26,14 +27,13 @@ build=${BUILD_DIR:-build}
 targets="NimbrostaClient"
 case "$mode" in
   player) targets="$targets nimbrosta-stub-streamer" ;;
-  updater) targets="$targets nimbrosta-stub-service" ;;
+  updater|launcher) targets="$targets nimbrosta-stub-service" ;;
 esac
 echo "Building $targets in $build/."
 echo "A first build takes a few minutes (about two on four idle cores); later runs rebuild only what changed."
 BUILD_DIR="$build" BUILD_TARGETS="$targets" bash scripts/build.sh
 client=$build/bin/NimbrostaClient
 case "$mode" in
-  launcher) exec "$client" --launcher ;;
   --) exec "$client" "$@" ;;
 esac
 
@@ -48,8 +48,9 @@ first_match() {
   printf '%s' "$found"
 }
 
-if [ "$mode" = updater ]; then
-  # The stand-in service lists itself as the update server and no file to update.
+if [ "$mode" = updater ] || [ "$mode" = launcher ]; then
+  # The stand-in service lists itself as the update server and no file to update, and
+  # signs in its demo accounts.
   certs=$(mktemp -d)
   log=$(mktemp)
   "$build/bin/nimbrosta-stub-service" --cert-dir "$certs" > "$log" 2>&1 &
@@ -61,8 +62,11 @@ if [ "$mode" = updater ]; then
     cat "$log" >&2
     exit 1
   fi
-  echo "stand-in service on $url"
-  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$certs/ca.pem" "$client" || true
+  echo "stand-in service on $url (sign in as user@example.com / secret)"
+  args=()
+  if [ "$mode" = launcher ]; then args=(--launcher); fi
+  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$certs/ca.pem" \
+    "$client" "${args[@]}" || true
   exit 0
 fi
 

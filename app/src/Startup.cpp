@@ -26,8 +26,8 @@
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "launcher/LauncherAppWindowWin32.h"
 #include "player/PlayerMainWindow.h"
-#include "standins/LauncherAppWindowWin32.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -250,7 +250,8 @@ GLFWAppWindow* createUpdaterWindow() {
 
 GLFWAppWindow* createLauncherWindow() {
     auto* window = new LauncherAppWindowWin32();
-    if (!window->create(900, 450, text_title().c_str(), false, true)) return nullptr;
+    const std::string title = LanguageStore::instance().text("text_title");
+    if (!window->create(900, 450, title.c_str(), false, true)) return nullptr;
     return window;
 }
 

@@ -30,17 +30,36 @@ void ConfigStore::load() {
         std::shared_lock<std::shared_mutex> guard(lock_);
         path = path_;
     }
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in.is_open()) return;
+    FileState state = FileState::Missing;
+    std::string parseError;
     pt::ptree tree;
-    try {
-        pt::read_ini(in, tree);
-    } catch (const std::exception& e) {
-        LogLine(40, "ConfigStore::load", __LINE__).stream() << path << " ignored: " << e.what();
-        return;
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (type == std::filesystem::file_type::directory) {
+        state = FileState::Folder;
+    } else if (type != std::filesystem::file_type::not_found) {
+        std::ifstream in(path, std::ios::in | std::ios::binary);
+        if (!in.is_open()) {
+            state = FileState::Unreadable;
+        } else {
+            try {
+                pt::read_ini(in, tree);
+                state = FileState::Loaded;
+            } catch (const pt::ini_parser_error& e) {
+                state = FileState::Unparsable;
+                parseError = "line " + std::to_string(e.line()) + ": " + e.message();
+            } catch (const std::exception& e) {
+                state = FileState::Unparsable;
+                parseError = e.what();
+            }
+            if (state == FileState::Unparsable)
+                LogLine(40, "ConfigStore::load", __LINE__).stream() << path << " ignored: " << parseError;
+        }
     }
     std::unique_lock<std::shared_mutex> guard(lock_);
-    persistent_.swap(tree);
+    fileState_ = state;
+    parseError_ = parseError;
+    if (state == FileState::Loaded) persistent_.swap(tree);
 }
 
 bool ConfigStore::save() {
@@ -49,6 +68,7 @@ bool ConfigStore::save() {
 }
 
 bool ConfigStore::saveLocked() {
+    if (writesHeld_) return false;
     std::ostringstream text;
     try {
         pt::write_ini(text, persistent_);
@@ -91,12 +111,41 @@ void ConfigStore::setPathAndLoad(std::string path) {
 
 void ConfigStore::checkVersion() {
     const std::string stored = getString("System.ConfigVersion", "");
-    if (stored == stamp_) return;
     {
         std::unique_lock<std::shared_mutex> guard(lock_);
+        const bool stampOk = stored == stamp_;
+        // A file that was not loaded is kept even when the stamp in memory (from an earlier
+        // file) is right: the next save would otherwise replace it.
+        const bool keepFile = !stampOk || fileState_ == FileState::Unparsable ||
+                              fileState_ == FileState::Unreadable || fileState_ == FileState::Folder;
+        if (!keepFile) return;
+        if (fileState_ == FileState::Folder) {
+            LogLine(50, "ConfigStore::checkVersion", __LINE__).stream()
+                << path_ << " is a folder; left alone, settings are kept for this run only";
+            writesHeld_ = true;
+        } else if (fileState_ != FileState::Missing) {
+            std::string reason;
+            if (fileState_ == FileState::Unparsable) reason = "does not parse (" + parseError_ + ")";
+            else if (fileState_ == FileState::Unreadable) reason = "cannot be read";
+            else if (stored.empty()) reason = "has no format stamp";
+            else reason = "has another format stamp (\"" + stored + "\")";
+            const std::string kept = path_ + ".old";
+            std::error_code ec;
+            std::filesystem::rename(path_, kept, ec);
+            if (ec) {
+                LogLine(50, "ConfigStore::checkVersion", __LINE__).stream()
+                    << path_ << " " << reason << " and cannot be kept as " << kept << " (" << ec.message()
+                    << "); left alone, settings are kept for this run only";
+                writesHeld_ = true;
+            } else {
+                LogLine(40, "ConfigStore::checkVersion", __LINE__).stream()
+                    << path_ << " " << reason << "; kept as " << kept
+                    << (stampOk ? "" : ", default settings written");
+            }
+        }
+        fileState_ = FileState::Missing;
+        if (stampOk) return;  // the values in memory go to a fresh file at the next set
         persistent_.clear();
-        std::error_code ec;  // a file that cannot be removed is overwritten below
-        std::filesystem::remove(path_, ec);
     }
     setString("System.ConfigVersion", stamp_, true);
 }

@@ -1,7 +1,6 @@
 #include "core/LanguageStore.h"
 
 #include <boost/property_tree/ini_parser.hpp>
-#include <cstdio>
 #include <fstream>
 #include <mutex>
 
@@ -82,13 +81,15 @@ bool LanguageStore::loadFile(std::string path) {
     {
         std::ifstream in(path, std::ios::in | std::ios::binary);
         if (!in.is_open()) return false;
+        // The parser reads from a stream and does not know the file: the message names it.
         try {
             pt::read_ini(in, tree);
         } catch (const pt::ini_parser_error& e) {
-            std::printf("%s\n", e.what());
+            LogLine(50, "LanguageStore::loadFile", __LINE__).stream()
+                << path << "(" << e.line() << "): " << e.message();
             return false;
         } catch (const std::exception& e) {
-            std::printf("%s\n", e.what());
+            LogLine(50, "LanguageStore::loadFile", __LINE__).stream() << path << ": " << e.what();
             return false;
         }
     }

@@ -1,6 +1,6 @@
 // Arbitrary NAL units through the H.264 sink's onPacket and onLosses in every delivery
-// mode, with a consumer that reads every byte it is handed (and the padding after whole
-// frames), so that an out-of-bounds hand-off shows up under AddressSanitizer.
+// mode, with a consumer that reads the ends of every frame it is handed (and of the padding
+// after whole frames), so that an out-of-bounds hand-off shows up under AddressSanitizer.
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -31,8 +31,10 @@ struct ReadingConsumer : IRenderImplementation {
     void detach(int) override {}
     void onPacketsLost(int count) override { sum += static_cast<unsigned>(count); }
     void decodeFrame(const std::uint8_t* data, int size, int frameFlags) override {
+        // The first byte and the last one it may read (the padding of a whole frame
+        // included): a hand-off that reaches past its buffer shows there.
         const int readable = size + ((frameFlags & kFrameWhole) ? 64 : 0);
-        for (int i = 0; i < readable; ++i) sum += data[i];
+        if (readable > 0) sum += data[0] + data[readable - 1];
     }
     bool initialize() override { return true; }
     void release() override {}

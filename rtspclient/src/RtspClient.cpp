@@ -201,7 +201,8 @@ void RtspClient::fail(const std::string& reason) {
 }
 
 void RtspClient::end(const std::string& reason) {
-    if (!ended_) LogLine(0, "VideoRTSPClient::mainLoop", __LINE__).stream() << requestUrl_ << ": stream ended: " << reason;
+    if (!ended_ && !tearingDown_)
+        LogLine(0, "VideoRTSPClient::mainLoop", __LINE__).stream() << requestUrl_ << ": stream ended: " << reason;
     ended_ = true;
 }
 
@@ -213,7 +214,10 @@ void RtspClient::run() {
         } else if (!stopRequested() && connectServer() && setupSession()) {
             stream();
         }
+        // A stop of ours is told as such, not as whatever the closing connection shows.
+        const bool stoppedByUs = stopRequested() && !ended_;
         if (stopRequested() || (ended_ && playing_ && controlFd_ >= 0)) teardown();
+        if (stoppedByUs) LogLine(0, "VideoRTSPClient::mainLoop", __LINE__).stream() << requestUrl_ << ": stream stopped on request";
     } catch (const std::exception& e) {
         fail(std::string("internal error: ") + e.what());
     } catch (...) {
@@ -615,6 +619,9 @@ bool RtspClient::setupSubsession(Subsession& sub, bool& useTcp) {
 }
 
 void RtspClient::stream() {
+    // The server may end the session right behind its answer to PLAY (a TEARDOWN, an RTCP
+    // BYE or its close in the same read): then nothing plays.
+    if (ended_) return;
     const std::int64_t start = nowUs();
     nextReportUs_ = start;  // a first report at once
     int intervalMs = sessionTimeoutS_ * 1000 / 2;
@@ -655,6 +662,7 @@ void RtspClient::stream() {
 void RtspClient::teardown() {
     if (controlFd_ < 0 || sessionId_.empty()) return;
     ended_ = false;  // the connection may still carry the answer
+    tearingDown_ = true;
     RtspMessage response;
     const long cseq = sendRequest("TEARDOWN", baseUrl_, std::string());
     awaitedCseq_ = cseq;
@@ -663,6 +671,7 @@ void RtspClient::teardown() {
     while (!awaitedArrived_ && !ended_ && nowUs() < deadline && controlFd_ >= 0) pollOnce(deadline);
     awaitedCseq_ = -1;
     ended_ = true;
+    tearingDown_ = false;
     sessionId_.clear();
 }
 

@@ -140,6 +140,7 @@ private:
     bool ended_ = false;    // the stream is over on the server's side (or the link broke)
     bool notified_ = false; // onStop was called
     bool playing_ = false;
+    bool tearingDown_ = false; // our TEARDOWN is under way: the end it brings is not news
 
     mutable std::mutex mutex_;  // guards subsessions_ (membership) and error_
     std::vector<std::unique_ptr<Subsession>> subsessions_;

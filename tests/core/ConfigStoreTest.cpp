@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -38,25 +39,109 @@ TEST(ConfigStore, FirstStartWritesOnlyTheStampThenAppendsInOrder) {
     EXPECT_EQ(again.get<int>("Decoder.FPS", "0"), 60);
 }
 
-TEST(ConfigStore, ForeignOrBrokenFileIsResetToTheStamp) {
+TEST(ConfigStore, ForeignOrBrokenFileIsKeptAsOldAndResetToTheStamp) {
     std::string tenKeys = "[System]\nConfigVersion=old\n[General]\n";
     for (int i = 0; i < 10; ++i) tenKeys += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
-    const std::string cases[] = {
-        tenKeys,
-        "[General]\nScale=1.0\n",                                    // no stamp at all
-        "[System]\nConfigVersion=Tz4pLw8vRb\n[A]\nx=1\nx=2\n",       // duplicate key: parse error
-        "[System]\nConfigVersion=Tz4pLw8vRb\n[broken\n",             // bad section line
+    struct Case { std::string content; std::string reason; };
+    const Case cases[] = {
+        {tenKeys, "another format stamp"},
+        {"[General]\nScale=1.0\n", "no format stamp"},
+        {"[System]\nConfigVersion=Tz4pLw8vRb\n[A]\nx=1\nx=2\n", "does not parse"},  // duplicate key
+        {"[System]\nConfigVersion=Tz4pLw8vRb\n[broken\n", "does not parse"},
+        {"", "no format stamp"},
     };
-    for (const auto& content : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
         TempDir dir;
         const std::string path = dir.file("config.ini");
-        writeFile(path, content);
+        writeFile(path, c.content);
+        writeFile(path + ".old", "an older copy");
         ConfigStore store(path);
         store.setString("User.Lang", "de", false);
-        store.checkVersion();
-        EXPECT_EQ(readFile(path), kStampFile) << content;
+        const std::string out = captureStdout([&] { store.checkVersion(); });
+        EXPECT_EQ(readFile(path), kStampFile);
+        EXPECT_EQ(readFile(path + ".old"), c.content) << "the user's file is kept";
+        EXPECT_NE(out.find("[W]["), std::string::npos) << out;
+        EXPECT_NE(out.find(c.reason), std::string::npos) << out;
+        EXPECT_NE(out.find(path + " "), std::string::npos) << out;
+        EXPECT_NE(out.find(path + ".old"), std::string::npos) << out;
         EXPECT_FALSE(store.has("General.Key0"));
         EXPECT_EQ(store.getString("User.Lang", "en"), "de") << "the volatile layer survives";
+    }
+}
+
+TEST(ConfigStore, FileThatCannotBeKeptIsLeftAloneAndNothingIsWritten) {
+    struct Case { std::string name; std::function<void(const std::string&)> arrange; std::string original; };
+    const Case cases[] = {
+        // A folder where config.ini should be, with something of the user's inside.
+        {"folder in its place",
+         [](const std::string& path) {
+             std::filesystem::create_directory(path);
+             writeFile(path + "/notes.txt", "mine");
+         },
+         ""},
+        // A file with a foreign stamp that cannot be renamed: config.ini.old is a folder
+        // that is not empty.
+        {"no room for the old copy",
+         [](const std::string& path) {
+             writeFile(path, "[System]\nConfigVersion=old\n[General]\nScale=2.0\n");
+             std::filesystem::create_directory(path + ".old");
+             writeFile(path + ".old/x", "x");
+         },
+         "[System]\nConfigVersion=old\n[General]\nScale=2.0\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file("config.ini");
+        c.arrange(path);
+        ConfigStore store(path);
+        const std::string out = captureStdout([&] {
+            store.checkVersion();
+            store.set("Tutorial.MenuFinished", true, true);
+        });
+        EXPECT_NE(out.find("[E]["), std::string::npos) << out;
+        EXPECT_NE(out.find(path), std::string::npos) << out;
+        EXPECT_TRUE(store.get<bool>("Tutorial.MenuFinished", "0")) << "settings live on in memory";
+        EXPECT_EQ(store.getString("System.ConfigVersion", ""), ConfigStore::kFormatStamp);
+        if (c.original.empty()) {
+            EXPECT_TRUE(std::filesystem::is_directory(path));
+            EXPECT_EQ(readFile(path + "/notes.txt"), "mine");
+        } else {
+            EXPECT_EQ(readFile(path), c.original);
+        }
+        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    }
+}
+
+// The stamp in memory may come from an earlier file (the executable's folder); a file at
+// the new path that was not loaded is still the user's and is kept.
+TEST(ConfigStore, FileBehindAnEarlierStampedFileIsKeptToo) {
+    const std::string broken = kStampFile + "[A]\nx=1\nx=2\n";
+    for (bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "file that does not parse");
+        TempDir dir;
+        std::filesystem::create_directory(dir.file("lib"));
+        writeFile(dir.file("config.ini"), kStampFile + "[General]\nIp=10.0.0.5\n");
+        const std::string path = dir.file("lib/config.ini");
+        if (folder) std::filesystem::create_directory(path);
+        else writeFile(path, broken);
+        ConfigStore store(dir.file("config.ini"));
+        const std::string out = captureStdout([&] {
+            store.setPathAndLoad(path);
+            store.checkVersion();
+            store.set("Tutorial.MenuFinished", true, true);
+        });
+        EXPECT_EQ(store.getString("General.Ip", ""), "10.0.0.5");
+        EXPECT_TRUE(store.get<bool>("Tutorial.MenuFinished", "0"));
+        if (folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(path));
+            EXPECT_NE(out.find("[E]["), std::string::npos) << out;
+            EXPECT_EQ(out.find("cannot replace"), std::string::npos) << "no attempt to write over it: " << out;
+        } else {
+            EXPECT_EQ(readFile(path + ".old"), broken);
+            EXPECT_EQ(readFile(path), kStampFile + "[General]\nIp=10.0.0.5\n[Tutorial]\nMenuFinished=1\n");
+        }
     }
 }
 

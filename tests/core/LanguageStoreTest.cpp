@@ -63,13 +63,15 @@ TEST(LanguageStore, NoFileAtAllReadsKeys) {
     EXPECT_EQ(store.text("faceName_alt_v2"), "");
 }
 
-TEST(LanguageStore, SyntaxErrorIsPrintedAndChangesNothing) {
+TEST(LanguageStore, SyntaxErrorIsLoggedWithTheFileAndChangesNothing) {
     TempDir dir;
     writeFile(dir.file("lang_en.ini"), "text_ok=OK\n");
     writeFile(dir.file("lang_fr.ini"), "a=1\na=2\n");
     LanguageStore store(dir.path());
     const std::string out = captureStdout([&] { store.load("fr"); });
     EXPECT_NE(out.find("duplicate key"), std::string::npos) << out;
+    EXPECT_NE(out.find(dir.file("lang_fr.ini") + "(2)"), std::string::npos) << "names the file and line: " << out;
+    EXPECT_NE(out.find("[E]["), std::string::npos) << out;
     EXPECT_EQ(out.back(), '\n');
     EXPECT_EQ(store.text("text_ok"), "OK");
     EXPECT_EQ(store.currentCode(), "fr");

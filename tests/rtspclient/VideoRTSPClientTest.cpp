@@ -10,7 +10,13 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "RecordingSink.h"
+#include "TestSupport.h"
 #include "StubRtspServer.h"
 #include "rtspclient/VideoRTSPClient.h"
 #include "rtspclient/VideoRTSPClientDiagnostics.h"
@@ -473,4 +479,104 @@ TEST(VideoRTSPClient, StopBeforeTheLoopAndDeleteWithoutLoopAreClean) {
     other.handle = VideoRTSPClient::createNew(&other, server.url().c_str(), "", "", "t", false);
     VideoRTSPClient::deleteClient(other.handle);
     EXPECT_TRUE(server.requests().empty());
+}
+
+namespace {
+// A scripted RTSP peer for one connection: answers every request, and right behind its
+// answer to PLAY (in the same send) asks the client to tear the session down.
+class PlayThenTeardownPeer {
+public:
+    PlayThenTeardownPeer() {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listenFd_, 1);
+        socklen_t len = sizeof addr;
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~PlayThenTeardownPeer() {
+        ::shutdown(listenFd_, SHUT_RDWR);
+        thread_.join();
+        ::close(listenFd_);
+    }
+    std::string url() const { return "rtsp://127.0.0.1:" + std::to_string(port_) + "/stream"; }
+
+private:
+    void serve() {
+        const int fd = ::accept(listenFd_, nullptr, nullptr);
+        if (fd < 0) return;
+        std::string in;
+        char buf[4096];
+        for (;;) {
+            const std::size_t end = in.find("\r\n\r\n");
+            if (end == std::string::npos) {
+                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                in.append(buf, static_cast<std::size_t>(n));
+                continue;
+            }
+            const std::string request = in.substr(0, end + 4);
+            in.erase(0, end + 4);
+            if (request.rfind("RTSP/1.0", 0) == 0) continue;  // the client's answer to our TEARDOWN
+            const std::size_t at = request.find("CSeq: ");
+            const std::string cseq = request.substr(at + 6, request.find("\r\n", at) - at - 6);
+            std::string reply = "RTSP/1.0 200 OK\r\nCSeq: " + cseq + "\r\nSession: 42\r\n";
+            if (request.rfind("DESCRIBE", 0) == 0) {
+                const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=x\r\nt=0 0\r\n"
+                                        "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:track1\r\n";
+                reply += "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) + "\r\n\r\n" + sdp;
+            } else if (request.rfind("SETUP", 0) == 0) {
+                reply += "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n\r\n";
+            } else if (request.rfind("PLAY", 0) == 0) {
+                reply += "\r\nTEARDOWN " + url() + " RTSP/1.0\r\nCSeq: 1\r\nSession: 42\r\n\r\n";
+            } else {
+                reply += "\r\n";
+            }
+            ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        }
+        ::close(fd);
+    }
+
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// Lines of the library's log in the order written, each cut to what follows the URL.
+std::vector<std::string> streamEvents(const std::string& out) {
+    std::vector<std::string> events;
+    std::size_t at = 0;
+    while ((at = out.find("/stream: ", at)) != std::string::npos) {
+        at += 9;
+        events.push_back(out.substr(at, out.find('\n', at) - at));
+    }
+    return events;
+}
+}  // namespace
+
+// The log tells what happened: our own stop is a stop, not a server that closed the
+// connection, and "playing" is never written for a stream that has already ended.
+TEST(VideoRTSPClient, LogTellsStopsAndEndsAsTheyHappened) {
+    {
+        StubRtspServer server(withVideo());
+        ASSERT_TRUE(server.start());
+        TestOwner owner;
+        owner.handle = VideoRTSPClient::createNew(&owner, server.url().c_str(), "", "", "t", true);
+        const std::string out = testsupport::captureStdout([&] { play(owner, [&] { return owner.videoUnits >= 5; }); });
+        EXPECT_EQ(streamEvents(out), (std::vector<std::string>{"playing", "stream stopped on request"})) << out;
+        EXPECT_EQ(out.find("[E]["), std::string::npos) << out;
+        VideoRTSPClient::deleteClient(owner.handle);
+    }
+    {
+        PlayThenTeardownPeer peer;
+        TestOwner owner;
+        owner.handle = VideoRTSPClient::createNew(&owner, peer.url().c_str(), "", "", "t", true);
+        const std::string out = testsupport::captureStdout([&] { EXPECT_TRUE(play(owner, [] { return false; })); });
+        EXPECT_EQ(streamEvents(out), (std::vector<std::string>{"stream ended: the server tore the session down"})) << out;
+        VideoRTSPClient::deleteClient(owner.handle);
+    }
 }

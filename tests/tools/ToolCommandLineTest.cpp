@@ -33,7 +33,7 @@ Outcome runTool(const std::string& program, const std::vector<std::string>& args
 
 std::vector<std::string> programs() {
     std::vector<std::string> p = {"nimbrosta-rtsp-probe", "nimbrosta-rtsp-server", "nimbrosta-stub-streamer",
-                                  "nimbrosta-stub-service", "nimbrosta-fuzz-frame-reader"};
+                                  "nimbrosta-stub-service", "fuzz_frame_reader"};
     if (NIMBROSTA_BENCH_BUILT) {
         p.push_back("nimbrosta-bench-smoke");
         p.push_back("rtspclient-count");
@@ -66,7 +66,7 @@ TEST(ToolCommandLine, ABadCommandLineIsOneErrorLineAndStatusTwo) {
                              program + ": unrecognized arguments: --bogus (see --help)\n"});
             continue;
         }
-        const std::string bogus = program == "nimbrosta-fuzz-frame-reader" ? "-bogus" : "--bogus";
+        const std::string bogus = program == "fuzz_frame_reader" ? "-bogus" : "--bogus";
         cases.push_back({program, {bogus}, program + ": unrecognised option '" + bogus + "' (see --help)\n"});
     }
     const std::vector<Case> more = {
@@ -105,10 +105,10 @@ TEST(ToolCommandLine, ABadCommandLineIsOneErrorLineAndStatusTwo) {
          "--help)\n"},
         {"nimbrosta-stub-service", {"--eta", "soon", "--cert-dir", certs.path()},
          "nimbrosta-stub-service: argument --eta: invalid float value: 'soon' (see --help)\n"},
-        {"nimbrosta-fuzz-frame-reader", {"-seconds=soon"},
-         "nimbrosta-fuzz-frame-reader: the argument ('soon') for option '-seconds' is invalid (see --help)\n"},
-        {"nimbrosta-fuzz-frame-reader", {"/no/such/corpus"},
-         "nimbrosta-fuzz-frame-reader: no such file or folder: /no/such/corpus (see --help)\n"},
+        {"fuzz_frame_reader", {"-seconds=soon"},
+         "fuzz_frame_reader: the argument ('soon') for option '-seconds' is invalid (see --help)\n"},
+        {"fuzz_frame_reader", {"/no/such/corpus"},
+         "fuzz_frame_reader: no such file or folder: /no/such/corpus (see --help)\n"},
     };
     cases.insert(cases.end(), more.begin(), more.end());
     for (const Case& c : cases) {

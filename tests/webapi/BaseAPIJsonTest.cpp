@@ -64,7 +64,8 @@ TEST_F(BaseAPIJson, EnvelopeCases) {
         {R"({"status":"10","error":"e","message":"m"})", false, -66, "e", "m"},
         {R"({"status":true,"error":"e"})", false, -66, "", "old"},
         {R"({"error":"e"})", false, -66, "", "old"},
-        {"not json", false, 0, "", "old"},
+        {"not json", false, 0, "Error: response is not JSON", "old"},
+        {"", false, 0, "Error: response is not JSON", "old"},
         {R"({"status":0,"error":"x"})", false, 0, "x", ""},
         {R"({"status":-2,"error":"x","message":"y"})", false, -2, "x", "y"},
         {R"({"status":2,"response":{"message":"busy"}})", true, 2, "", "busy"},
@@ -100,8 +101,13 @@ TEST_F(BaseAPIJson, FailuresAreLoggedWithTheServiceTexts) {
 
     EXPECT_FALSE(parseReply(api, R"({"status":true})", &out));
     EXPECT_EQ(out, "");
-    EXPECT_FALSE(parseReply(api, "not json", &out));
-    EXPECT_EQ(out, "");
+    // A 200 reply that is not JSON is an error the user and the log hear about.
+    EXPECT_FALSE(parseReply(api, "<html>busy</html>", &out));
+    EXPECT_NE(out.find("[E]["), std::string::npos) << out;
+    EXPECT_NE(out.find("BaseAPIJson::parseResponse"), std::string::npos) << out;
+    EXPECT_NE(out.find("17-byte reply"), std::string::npos) << out;
+    EXPECT_EQ(api.status, 0);
+    EXPECT_EQ(api.getErrorText(), "Error: response is not JSON");
 
     EXPECT_TRUE(parseReply(api, R"({"status":1,"response":{"message":"hello"}})", &out));
     EXPECT_FALSE(hasLine(out, "E", "Request status")) << out;

@@ -259,7 +259,7 @@ TEST_F(ClientAPIJson, FailureClasses) {
         {Http404, R"({"status":0,"error":"x"})", 404, false, 7, "keep", "keep"},
         {Reset, "", 0, false, 7, "keep", "keep"},
         {Timeout, "", 0, false, 7, "keep", "keep"},
-        {NotJson, "<html>oops</html>", 200, true, 0, "", "keep"},
+        {NotJson, "<html>oops</html>", 200, true, 0, "Error: response is not JSON", "keep"},
         {Status0, R"({"status":0,"error":"Invalid token.","message":"m"})", 200, true, 0, "Invalid token.", "m"},
         {StatusMinus2, R"({"status":-2,"error":"Unknown desktop."})", 200, true, -2, "Unknown desktop.", ""},
         {NoStatus, R"({"response":{"desktops":[{"name":"a","state":"On"}]}})", 200, true, -66, "", "keep"},

@@ -143,6 +143,47 @@ TEST_F(HttpClient, LogShowsTheUrlWithoutItsQuery) {
     EXPECT_EQ(::HttpClient::urlForLog("https://h/a"), "https://h/a");
 }
 
+// A reply over the client's limit fails while it arrives, whether its length was announced
+// or it only grows when decompressed; the limit is the client's own.
+TEST_F(HttpClient, RepliesOverTheLimitFailAsTransportErrors) {
+    constexpr std::size_t kMiB = 1024 * 1024;
+    const std::string head = R"({"status":1})";
+    const struct {
+        const char* name;
+        std::size_t limit;  // 0: the default
+        std::size_t size;   // of the decoded body
+        bool gzip;
+        bool ok;
+    } cases[] = {
+        {"exactly the default limit", 0, 16 * kMiB, false, true},
+        {"one byte over the default limit", 0, 16 * kMiB + 1, false, false},
+        {"small on the wire, large when decompressed", 0, 24 * kMiB, true, false},
+        {"the same with a larger limit of the client's own", 32 * kMiB, 24 * kMiB, true, true},
+        {"a smaller limit of the client's own", 1000, 1001, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub->control("fault", R"({"path":"/api/v1/get_tip.json","http":200,"body":)" + std::string("\"") +
+                                   R"({\"status\":1})" + "\",\"filler\":" + std::to_string(c.size - head.size()) +
+                                   (c.gzip ? ",\"gzip\":true}" : "}"));
+        ::HttpClient client;
+        if (c.limit) client.setMaxReplyBytes(c.limit);
+        bool ok = false;
+        const std::string out = captureStdout([&] { ok = client.get(stub->baseUrl() + "/api/v1/get_tip.json"); });
+        EXPECT_EQ(ok, c.ok);
+        if (c.ok) {
+            EXPECT_EQ(client.getBuffer().size(), c.size);
+            EXPECT_EQ(client.getBuffer().compare(0, head.size(), head), 0);
+            continue;
+        }
+        EXPECT_EQ(client.getCurlResult(), 63) << "CURLE_FILESIZE_EXCEEDED";
+        EXPECT_EQ(client.getHttpCode(), 0);
+        EXPECT_TRUE(client.getBuffer().empty());
+        EXPECT_NE(out.find("[E]["), std::string::npos) << out;
+        EXPECT_NE(out.find(stub->baseUrl() + "/api/v1/get_tip.json: reply larger than"), std::string::npos) << out;
+    }
+}
+
 // The trust set is the compiled-in roots plus NIMBROSTA_EXTRA_ROOT_CA: no other CA counts,
 // not even one installed where OpenSSL looks by default.
 TEST_F(HttpClient, TrustSetIsTheCompiledInRootsPlusTheExtraRoot) {

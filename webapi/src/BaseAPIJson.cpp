@@ -2,10 +2,19 @@
 
 #include "core/LogLine.h"
 
+#include <rapidjson/error/en.h>
+
 bool BaseAPIJson::parseResponse(rapidjson::Document& doc) {
     status = 0;
     error.clear();
-    if (!parseJsonText(doc, client.getBuffer())) return false;
+    if (!parseJsonText(doc, client.getBuffer())) {
+        // Status stays 0; the text tells the user (and the log) what came instead of a reply.
+        error = kErrorNotJson;
+        LogLine(50, "BaseAPIJson::parseResponse", __LINE__).stream()
+            << "Json parse error: " << rapidjson::GetParseError_En(doc.GetParseError()) << " at offset "
+            << doc.GetErrorOffset() << " of a " << client.getBuffer().size() << "-byte reply";
+        return false;
+    }
     return checkResponseStatus(doc);
 }
 

@@ -1,5 +1,6 @@
 #include "webapi/HttpClient.h"
 
+#include "core/LogLine.h"
 #include "webapi/LogObjectLiveTime.h"
 #include "webapi/ProxySettings.h"
 
@@ -11,6 +12,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -131,8 +133,20 @@ bool HttpClient::perform(Method method, const std::string& url, const std::strin
         curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     }
     curl_easy_setopt(handle, CURLOPT_NOBODY, 0L);
+    // An announced length over the limit fails before the body comes; the write callback
+    // checks the decoded bytes, which a compressed reply can make far more of.
+    const curl_off_t announcedLimit =
+        maxReplyBytes > static_cast<std::size_t>(INT64_MAX) ? 0 : static_cast<curl_off_t>(maxReplyBytes);
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, announcedLimit);
+    replyTooLarge = false;
 
     curlResult = static_cast<std::int32_t>(curl_easy_perform(handle));
+    if (replyTooLarge || curlResult == CURLE_FILESIZE_EXCEEDED) {
+        curlResult = CURLE_FILESIZE_EXCEEDED;
+        std::string().swap(buffer);
+        LogLine(50, "HttpClient::perform", __LINE__).stream()
+            << urlForLog(url) << ": reply larger than " << maxReplyBytes << " bytes refused";
+    }
     if (curlResult == CURLE_OK) {
         long code = 0;
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
@@ -144,6 +158,10 @@ bool HttpClient::perform(Method method, const std::string& url, const std::strin
 std::size_t HttpClient::writeCallback(char* data, std::size_t size, std::size_t count, void* self) {
     HttpClient* client = static_cast<HttpClient*>(self);
     const std::size_t n = size * count;
+    if (n > client->maxReplyBytes - std::min(client->buffer.size(), client->maxReplyBytes)) {
+        client->replyTooLarge = true;
+        return 0;  // libcurl ends the transfer
+    }
     client->buffer.append(data, n);
     return n;
 }

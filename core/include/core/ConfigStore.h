@@ -28,15 +28,20 @@ public:
     ConfigStore(const ConfigStore&) = delete;
     ConfigStore& operator=(const ConfigStore&) = delete;
 
-    // Reads config.ini into the persistent layer. A missing file changes nothing; a file
-    // that does not parse is ignored as a whole (logged at level 40).
+    // Reads config.ini into the persistent layer. A missing file (or a folder in its place)
+    // changes nothing; a file that does not parse is ignored as a whole (logged at level 40)
+    // and kept by checkVersion.
     void load();
     // Writes the persistent layer to a temporary file and renames it over config.ini, so
     // a crash mid-write leaves the old file. Returns false (and logs at 50) on failure.
     bool save();
     // Points the store at another file and loads it.
     void setPathAndLoad(std::string path);
-    // Resets the file when its format stamp is not ours.
+    // Resets the file when its format stamp is not ours. The user's file is never lost: a
+    // config.ini that did not parse, or carries no or another stamp, is first renamed to
+    // config.ini.old (level-40 line naming both). When it cannot be kept, or a folder
+    // stands in its place, it is left alone (level-50 line) and nothing is written to it
+    // for the rest of the run: settings then live in memory only.
     void checkVersion();
 
     std::string path() const;
@@ -62,11 +67,17 @@ private:
     template <typename T>
     static const char* typeName();
 
+    // What the last load found at the path.
+    enum class FileState { Missing, Loaded, Unreadable, Unparsable, Folder };
+
     mutable std::shared_mutex lock_;
     boost::property_tree::ptree volatile_;
     boost::property_tree::ptree persistent_;
     std::string stamp_;
     std::string path_;
+    FileState fileState_ = FileState::Missing;
+    std::string parseError_;
+    bool writesHeld_ = false;  // config.ini was left alone: nothing is written to it
 
     bool saveLocked();
 };

@@ -40,7 +40,7 @@ public:
 
     // Reads one language file. True when it gave at least one entry and replaced the
     // texts; a missing, empty or comments-only file changes nothing; a syntax error is
-    // printed on standard output and changes nothing.
+    // logged at level 50 with the file, line and parser message, and changes nothing.
     bool loadFile(std::string path);
 
     // Whether a language code may be used in a file name.

@@ -5,7 +5,9 @@
 // destructor prints the whole line with a single printf, so lines of different threads
 // never interleave. Level 100 prints nothing.
 //
-//   LogLine(50, "InputInterface::InitiateConnection", __LINE__).stream() << "failed: " << ec;
+//   LogLine(50, "InputInterface::InitiateConnection", __LINE__).stream() << "failed: " << ec.message();
+//
+// System errors are written with their message text, never as a category and a number.
 
 #include <cstdint>
 #include <sstream>

@@ -1,5 +1,7 @@
 #include "stream/control/AsyncInputClient.h"
 
+#include <boost/asio/error.hpp>
+
 #include "core/LogLine.h"
 
 AsyncInputClient::AsyncInputClient(AsyncInputClientEvents* owner, boost::asio::io_context& io,
@@ -32,8 +34,14 @@ void AsyncInputClient::on_timeout() {
 
 void AsyncInputClient::on_error(const error_code& error) {
     // Written even for a detached transport: it is the only record of the socket's fate.
-    LogLine(50, "AsyncInputClient::on_error", __LINE__).stream()
-        << "connection error: " << error.category().name() << ":" << error.value();
+    // Our own stop ends the pending read with "operation aborted": that is how a connection
+    // normally ends, not an error.
+    if (isStopped() && error == boost::asio::error::operation_aborted)
+        LogLine(0, "AsyncInputClient::on_error", __LINE__).stream() << "connection closed on request";
+    else if (error == boost::asio::error::eof)
+        LogLine(50, "AsyncInputClient::on_error", __LINE__).stream() << "connection error: the streamer closed the connection";
+    else
+        LogLine(50, "AsyncInputClient::on_error", __LINE__).stream() << "connection error: " << error.message();
     std::lock_guard<std::recursive_mutex> lock(gate_);
     if (detached_.load()) return;
     owner_->onError(0);

@@ -41,18 +41,23 @@ FrameReader::FrameReader(std::uint32_t maxBodyLength)
 
 void FrameReader::makeRoom() {
     if (begin_ == end_) begin_ = end_ = 0;
-    // Bytes the frame at begin_ needs in total (its header, then its body once known).
-    std::size_t needed = FrameHeader::kSize;
-    if (haveHeader_) needed += headerLength_;
-    if (buffer_.size() - begin_ < needed || end_ == buffer_.size()) {
-        if (begin_ > 0) {
-            std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-            end_ -= begin_;
-            begin_ = 0;
-        }
-        if (buffer_.size() < needed) buffer_.resize(needed);
-        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    if (end_ < buffer_.size()) return;
+    // Full: move the unconsumed bytes to the front, and when that frees nothing, grow.
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+        return;
     }
+    // The buffer grows with the bytes that actually arrived, never to a length a header
+    // merely announced: a peer that sends 8 bytes must not make us allocate 64 MiB. When
+    // the body's end is in sight, the last step stops at it.
+    std::size_t grown = buffer_.size() * 2;
+    if (haveHeader_) {
+        const std::size_t needed = FrameHeader::kSize + std::size_t(headerLength_);
+        if (needed > buffer_.size() && needed < grown) grown = needed;
+    }
+    buffer_.resize(grown);
 }
 
 std::uint8_t* FrameReader::writePointer() {

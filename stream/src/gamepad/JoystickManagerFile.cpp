@@ -1,4 +1,5 @@
 // The built-in mapping and joysticks.ini.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -6,6 +7,7 @@
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include "core/LogLine.h"
 #include "stream/gamepad/JoystickAxisTo2AxisEventHandler.h"
 #include "stream/gamepad/JoystickAxisTo2ButtonsEventHandler.h"
 #include "stream/gamepad/JoystickAxisToAxisEventHandler.h"
@@ -125,6 +127,26 @@ std::shared_ptr<IJoystickAxisEventHandler> axisHandlerFromText(const std::string
     return nullptr;
 }
 
+// Reads the ini file at path into tree. Returns what was wrong with it ("" when it read, or
+// when there is no file); tree is empty then.
+std::string readTree(const std::string& path, pt::ptree& tree) {
+    tree.clear();
+    std::error_code ec;
+    if (fs::status(path, ec).type() == fs::file_type::not_found) return std::string();
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    if (!in.is_open()) return "cannot be read";
+    try {
+        pt::read_ini(in, tree);
+        return std::string();
+    } catch (const pt::ini_parser_error& e) {
+        tree.clear();
+        return "does not parse (line " + std::to_string(e.line()) + ": " + e.message() + ")";
+    } catch (const std::exception& e) {
+        tree.clear();
+        return std::string("does not parse (") + e.what() + ")";
+    }
+}
+
 std::string valueOf(const pt::ptree& section, const std::string& key) {
     auto it = section.find(key);
     return it == section.not_found() ? std::string() : it->second.data();
@@ -137,16 +159,7 @@ void JoystickManager::load() {
     if (fs::status(path_, ec).type() == fs::file_type::not_found) writeFile(defaultFileText());
 
     pt::ptree tree;
-    {
-        std::ifstream in(path_, std::ios::in | std::ios::binary);
-        if (in.is_open()) {
-            try {
-                pt::read_ini(in, tree);
-            } catch (const std::exception&) {
-                tree.clear();
-            }
-        }
-    }
+    readTree(path_, tree);  // a file that cannot be read changes nothing; save keeps it
     if (tree.empty()) return;
 
     for (auto& entryPtr : entries_) {
@@ -166,7 +179,26 @@ void JoystickManager::load() {
 }
 
 void JoystickManager::save() {
+    // Sections of devices that are not connected now are kept as they were read. A file
+    // that cannot be read is kept beside the new one as joysticks.ini.old; when that
+    // fails, it is left alone and nothing is written.
     pt::ptree tree;
+    const std::string problem = readTree(path_, tree);
+    if (!problem.empty()) {
+        const std::string kept = path_ + ".old";
+        std::error_code ec;
+        fs::rename(path_, kept, ec);
+        if (ec) {
+            LogLine(50, "JoystickManager::save", __LINE__).stream()
+                << path_ << " " << problem << " and cannot be kept as " << kept << " (" << ec.message()
+                << "); mappings not saved";
+            return;
+        }
+        LogLine(40, "JoystickManager::save", __LINE__).stream()
+            << path_ << " " << problem << "; kept as " << kept << ", a new one is written";
+    }
+
+    std::vector<std::string> rewritten;  // sections of connected devices, emptied once
     for (auto& entryPtr : entries_) {
         const JoystickEntry& entry = *entryPtr;
         std::vector<std::pair<std::string, std::string>> values;
@@ -180,6 +212,12 @@ void JoystickManager::save() {
         auto found = tree.find(name);
         pt::ptree& section = found == tree.not_found() ? tree.push_back(std::make_pair(name, pt::ptree()))->second
                                                        : tree.to_iterator(found)->second;
+        // The device's section as read is replaced by what the device holds now (its
+        // handlers were loaded from it); the section keeps its place in the file.
+        if (std::find(rewritten.begin(), rewritten.end(), name) == rewritten.end()) {
+            section.clear();
+            rewritten.push_back(name);
+        }
         // Two joysticks of one type share a section; the later one's values win.
         for (auto& kv : values) {
             auto existing = section.find(kv.first);
@@ -193,7 +231,8 @@ void JoystickManager::save() {
     std::ostringstream text;
     try {
         pt::write_ini(text, tree);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LogLine(50, "JoystickManager::save", __LINE__).stream() << path_ << " not saved: " << e.what();
         return;
     }
     writeFile(text.str());

@@ -18,7 +18,7 @@ OpusDecoderHandle::~OpusDecoderHandle() {
     if (decoder_) opus_decoder_destroy(decoder_);
 }
 
-OPUSAudioSinkImpl::OPUSAudioSinkImpl() : decoder_(kSampleRate, kChannels), pcm_(kDecodeSamples) {}
+OPUSAudioSinkImpl::OPUSAudioSinkImpl() : decoder_(kSampleRate, kChannels) {}
 
 void OPUSAudioSinkImpl::setConsumer(IAudioRenderImplementation* consumer) {
     consumer_ = consumer;

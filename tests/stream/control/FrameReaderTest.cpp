@@ -1,6 +1,7 @@
 // Frame header encoding and the incremental frame reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -102,6 +103,37 @@ TEST(FrameReader, RejectsBadFramesForGood) {
         EXPECT_EQ(reader.next(body, length), c.result);  // stays failed
         // The buffer never grew for an announced body that was refused.
         EXPECT_LE(reader.bufferCapacity(), 4096u);
+    }
+}
+
+// The buffer follows the bytes that came, not the length a header announced: a peer that
+// sends a header alone costs nothing, and a large body still arrives whole.
+TEST(FrameReader, GrowsWithTheArrivingBodyNotWithTheAnnouncedLength) {
+    for (std::uint32_t length : {FrameHeader::kMaxBodyLength, 5000u, 3u * 1024u * 1024u + 3u}) {
+        SCOPED_TRACE(length);
+        FrameReader reader;
+        const auto h = header(length, 0);
+        feed(reader, std::string(h.begin(), h.end()) + "0123456789");
+        const std::uint8_t* body;
+        std::uint32_t got;
+        EXPECT_EQ(reader.next(body, got), FrameReader::Result::NeedMore);
+        EXPECT_LE(reader.bufferCapacity(), 4096u) << "nothing allocated for the announced body";
+        if (length == FrameHeader::kMaxBodyLength) continue;  // the rest as for the others
+
+        std::string rest(length - 10, '\0');
+        for (std::size_t i = 0; i < rest.size(); ++i) rest[i] = static_cast<char>('a' + i % 26);
+        std::size_t fed = FrameHeader::kSize + 10;
+        for (std::size_t at = 0; at < rest.size(); at += 65536) {
+            const std::size_t n = std::min<std::size_t>(65536, rest.size() - at);
+            feed(reader, rest.substr(at, n));
+            fed += n;
+            ASSERT_LE(reader.bufferCapacity(), std::max<std::size_t>(4096, 2 * fed)) << "after " << fed << " bytes";
+        }
+        ASSERT_EQ(reader.next(body, got), FrameReader::Result::Frame);
+        ASSERT_EQ(got, length);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(body), 10), "0123456789");
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(body) + 10, got - 10), rest);
+        EXPECT_LE(reader.bufferCapacity(), std::max<std::size_t>(4096, FrameHeader::kSize + length));
     }
 }
 

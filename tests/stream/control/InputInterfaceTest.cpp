@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -19,6 +20,7 @@
 #include "stream/control/FrameReader.h"
 #include "stream/session/InputInterface.h"
 #include "stubstreamer/StubStreamer.h"
+#include "TestSupport.h"
 
 using namespace std::chrono_literals;
 using InputClient::Request;
@@ -386,6 +388,57 @@ TEST(InputInterface, StopFromAnotherThreadEndsAllCallbacks) {
     EXPECT_EQ(events.size(), atStop);
     EXPECT_EQ(std::count(events.begin(), events.end(), "closed"), 0);
     EXPECT_TRUE(c.stub.waitForClose());
+}
+
+// The transport's log line says what happened in words: our own stop is no error, socket
+// errors carry their message text rather than a category and a number.
+TEST(InputInterface, LogLineOfTheSocketsEndSaysWhatHappened) {
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        const char* line;  // the expected line's level letter and text
+    };
+    const Case cases[] = {
+        {"our stop",
+         [] {
+             Connected c;
+             c.endpoint.StopAllConnections();
+             EXPECT_TRUE(c.stub.waitForClose());
+             std::this_thread::sleep_for(50ms);
+         },
+         "[I] connection closed on request"},
+        {"the streamer closes",
+         [] {
+             Connected c;
+             c.stub.lastConnection()->close();
+             EXPECT_TRUE(c.endpoint.waitFor("error 0"));
+         },
+         "[E] connection error: the streamer closed the connection"},
+        {"refused",
+         [] {
+             int port;
+             {
+                 StubStreamer gone;
+                 port = gone.port();
+             }
+             RecordingInterface endpoint;
+             endpoint.InitiateConnection("127.0.0.1", port);
+             EXPECT_TRUE(endpoint.waitFor("error 0"));
+         },
+         "[E] connection error: Connection refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = testsupport::captureStdout(c.run);
+        const std::size_t at = out.find("AsyncInputClient::on_error");
+        ASSERT_NE(at, std::string::npos) << out;
+        const std::size_t lineStart = out.rfind('\n', at) + 1;  // npos + 1 is 0
+        const std::string line = out.substr(lineStart, out.find('\n', at) - lineStart);
+        const std::string expected = c.line;
+        EXPECT_EQ(line.substr(0, 3), expected.substr(0, 3)) << line;
+        EXPECT_NE(line.find("]: " + expected.substr(4)), std::string::npos) << line;
+        EXPECT_EQ(out.find("system:"), std::string::npos) << out;
+    }
 }
 
 namespace {

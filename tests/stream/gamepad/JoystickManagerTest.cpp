@@ -418,19 +418,31 @@ TEST(JoystickManager, LoadClassifiesEachValueAndRefusesAxisTargetsOutsideTheStat
     EXPECT_EQ(buttonTexts(b.entry())[0], "B2B:0");
 }
 
-TEST(JoystickManager, UnreadableFileChangesNothingAndIsRewrittenByTheNextSave) {
+TEST(JoystickManager, UnreadableFileChangesNothingAndIsKeptAsOldByTheNextSave) {
     for (const char* text : {"[Pad-b2-a1\nButton0=B2B:7\n", "[Pad-b2-a1]\nButton0=B2B:7\n[Pad-b2-a1]\n",
                              "[Pad-b2-a1]\nButton0\n", "[Pad-b2-a1]\nButton0=B2B:7\nButton0=B2B:8\n"}) {
         SCOPED_TRACE(text);
         Rig r;
-        writeFile(r.folder.file("joysticks.ini"), text);
+        const std::string path = r.folder.file("joysticks.ini");
+        writeFile(path, text);
         r.source.plug(0, "Pad", 2, 1);
         r.manager.scanDevices();
         EXPECT_EQ(buttonTexts(r.entry()), (std::vector<std::string>{"B2B:0", "B2B:1"}));
-        EXPECT_EQ(readFile(r.folder.file("joysticks.ini")), text);  // left as it was
+        EXPECT_EQ(readFile(path), text);  // left as it was
         r.manager.save();
-        EXPECT_EQ(readFile(r.folder.file("joysticks.ini")), "[Pad-b2-a1]\nButton0=B2B:0\nButton1=B2B:1\nAxis0=A2A:0:-1.00:0.00:1.00\n");
+        EXPECT_EQ(readFile(path), "[Pad-b2-a1]\nButton0=B2B:0\nButton1=B2B:1\nAxis0=A2A:0:-1.00:0.00:1.00\n");
+        EXPECT_EQ(readFile(path + ".old"), text) << "the user's file is kept";
     }
+    // When the old copy cannot be made, the file is left alone and nothing is written.
+    Rig r;
+    const std::string path = r.folder.file("joysticks.ini");
+    writeFile(path, "[Pad-b2-a1\n");
+    fs::create_directory(path + ".old");
+    writeFile(path + ".old/x", "x");
+    r.source.plug(0, "Pad", 2, 1);
+    r.manager.scanDevices();
+    r.manager.save();
+    EXPECT_EQ(readFile(path), "[Pad-b2-a1\n");
 }
 
 // A decimal comma in the program's locale must not reach the file.
@@ -469,7 +481,7 @@ TEST(JoystickManager, SaveAndLoadKeepHostileNamesApart) {
     boost::property_tree::ptree tree;
     std::istringstream in(text);
     ASSERT_NO_THROW(boost::property_tree::read_ini(in, tree));
-    EXPECT_EQ(tree.size(), names.size());
+    EXPECT_EQ(tree.size(), names.size() + 1) << "one section per name and the default text's";
 
     ScriptedJoystickSource source;
     RecordingListener listener;
@@ -483,29 +495,44 @@ TEST(JoystickManager, SaveAndLoadKeepHostileNamesApart) {
     }
 }
 
-TEST(JoystickManager, SaveKeepsOnlyConnectedDevicesAndSharesSectionsOfOneType) {
+TEST(JoystickManager, SaveKeepsAbsentDevicesAndSharesSectionsOfOneType) {
     Rig r;
     RecordingCallback cb;
     r.source.plug(0, "Twin", 2, 1);
     r.source.plug(1, "Twin", 2, 1);
     r.source.plug(2, "Gone", 1, 1);
-    r.manager.scanDevices();
+    r.manager.scanDevices();  // creates the file with the default text
     r.entry(0).buttonHandlers[0] = std::make_shared<JoystickButtonToButtonEventHandler>(30);
     r.entry(1).buttonHandlers[0] = std::make_shared<JoystickButtonToButtonEventHandler>(31);
     r.entry(1).buttonHandlers[1] = nullptr;
     r.manager.save();
+    const std::string defaults = JoystickManager::defaultFileText();
     EXPECT_EQ(readFile(r.folder.file("joysticks.ini")),
-              "[Twin-b2-a1]\nButton0=B2B:31\nButton1=B2B:1\nAxis0=A2A:0:-1.00:0.00:1.00\n"
-              "[Gone-b1-a1]\nButton0=B2B:0\nAxis0=A2A:0:-1.00:0.00:1.00\n");
+              defaults + "[Twin-b2-a1]\nButton0=B2B:31\nButton1=B2B:1\nAxis0=A2A:0:-1.00:0.00:1.00\n"
+                         "[Gone-b1-a1]\nButton0=B2B:0\nAxis0=A2A:0:-1.00:0.00:1.00\n");
 
     r.source.unplug(2);
     r.manager.scanDevices();
     r.manager.detectButton(7, &cb);
     r.source.setButton(1, 1, true);
     r.manager.poll();  // a learning attempt saves; the later twin's values win
-    const std::string text = readFile(r.folder.file("joysticks.ini"));
-    EXPECT_EQ(text.find("Gone"), std::string::npos) << text;
-    EXPECT_NE(text.find("Button1=B2B:7"), std::string::npos) << text;
+    EXPECT_EQ(readFile(r.folder.file("joysticks.ini")),
+              defaults + "[Twin-b2-a1]\nButton0=B2B:31\nButton1=B2B:7\nAxis0=A2A:0:-1.00:0.00:1.00\n"
+                         "[Gone-b1-a1]\nButton0=B2B:0\nAxis0=A2A:0:-1.00:0.00:1.00\n")
+        << "the unplugged pad and the default section are kept as read";
+}
+
+TEST(JoystickManager, SaveReplacesTheSectionOfAConnectedDeviceWhole) {
+    Rig r;
+    const std::string path = r.folder.file("joysticks.ini");
+    writeFile(path, "top=level\n[Other-b1-a1]\nButton0=B2B:5\nNote=kept as read\n"
+                    "[Pad-b2-a1]\nButton0=B2B:9\nButton1=X2B:1\nButton7=B2B:3\n[Last-b1-a0]\nButton0=B2B:2\n");
+    r.source.plug(0, "Pad", 2, 1);
+    r.manager.scanDevices();
+    r.manager.save();
+    EXPECT_EQ(readFile(path), "top=level\n[Other-b1-a1]\nButton0=B2B:5\nNote=kept as read\n"
+                              "[Pad-b2-a1]\nButton0=B2B:9\nButton1=B2B:1\nAxis0=A2A:0:-1.00:0.00:1.00\n"
+                              "[Last-b1-a0]\nButton0=B2B:2\n");
 }
 
 TEST(JoystickManager, FailedWriteKeepsTheOldFile) {

@@ -16,10 +16,13 @@ class BaseAPIJson {
 public:
     static constexpr std::int32_t kStatusFormatChanged = -65;
     static constexpr std::int32_t kStatusNoStatus = -66;
+    // The error text of a reply that is not JSON (status 0).
+    static constexpr const char* kErrorNotJson = "Error: response is not JSON";
 
     BaseAPIJson() = default;
 
-    // Parses the client's received body into doc and checks the envelope.
+    // Parses the client's received body into doc and checks the envelope. A body that is
+    // not JSON fails with status 0, the error text kErrorNotJson and a level-50 line.
     bool parseResponse(rapidjson::Document& doc);
     bool checkResponseStatus(const rapidjson::Value& doc);
     // Marks a payload that is not as expected; always false.

@@ -3,11 +3,17 @@
 // thread and is dropped afterwards. The received body stays in the buffer until the next
 // request.
 //
+// A reply is refused while it arrives once its decoded body (after gzip or deflate) would
+// exceed the client's reply limit (16 MiB, enough for any API reply; the updater's file
+// downloads set their own): the request then fails as a transport error
+// (CURLE_FILESIZE_EXCEEDED) with a level-50 log line, and the buffer is emptied.
+//
 // The trust set is two compiled-in public roots plus the PEM file named by
 // NIMBROSTA_EXTRA_ROOT_CA when that variable is set; libcurl's and OpenSSL's default CA
 // locations are never consulted.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +24,7 @@ public:
     static constexpr std::int32_t kDefaultTimeoutSeconds = 10;
     static constexpr long kConnectTimeoutSeconds = 2;
     static constexpr long kDummyTimeoutSeconds = 2;
+    static constexpr std::size_t kDefaultMaxReplyBytes = 16u * 1024u * 1024u;
 
     HttpClient();
     ~HttpClient();
@@ -42,6 +49,9 @@ public:
     // Total time-out of get and post in seconds (10 unless changed).
     void setTimeoutSeconds(std::int32_t seconds) { timeoutSeconds = seconds; }
     std::int32_t getTimeoutSeconds() const { return timeoutSeconds; }
+    // Largest reply body accepted, in bytes after decoding (16 MiB unless changed).
+    void setMaxReplyBytes(std::size_t bytes) { maxReplyBytes = bytes; }
+    std::size_t getMaxReplyBytes() const { return maxReplyBytes; }
     // Connect time-out in milliseconds; tests shorten it.
     void setConnectTimeoutMilliseconds(long milliseconds);
 
@@ -72,5 +82,7 @@ private:
     std::int32_t curlResult = 0;
     std::int32_t httpCode = 0;
     std::int32_t timeoutSeconds = kDefaultTimeoutSeconds;
+    std::size_t maxReplyBytes = kDefaultMaxReplyBytes;
+    bool replyTooLarge = false;
     const std::atomic<bool>* abortFlag = nullptr;
 };

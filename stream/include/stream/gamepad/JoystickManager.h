@@ -79,7 +79,9 @@ public:
     // Reads joysticks.ini into the handlers of every entry (creating the file with the
     // default text when it does not exist). A file that cannot be read changes nothing.
     void load();
-    // Writes the mappings of the connected joysticks to joysticks.ini.
+    // Writes the mappings of the connected joysticks to joysticks.ini; the sections of
+    // other devices stay as they were read. A file that does not parse is kept as
+    // joysticks.ini.old first (when that fails, nothing is written).
     void save();
 
     // The section name of an entry in joysticks.ini. Characters that the ini format cannot
