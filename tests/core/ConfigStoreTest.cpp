@@ -323,6 +323,17 @@ TEST(ConfigStore, SettingTheStoredValueAgainWritesNothing) {
     EXPECT_NE(inode(), written);
     EXPECT_EQ(ConfigStore(path).get<int>("General.Quality", "0"), 5);
 
+    // After a failed write the same value is written again, so the file catches up.
+    const std::string sub = dir.file("sub");
+    std::filesystem::create_directory(sub);
+    ConfigStore inSub(sub + "/config.ini");
+    inSub.set("General.Quality", 1, true);
+    std::filesystem::remove_all(sub);
+    inSub.set("General.Quality", 2, true);  // cannot be written: the folder is gone
+    std::filesystem::create_directory(sub);
+    inSub.set("General.Quality", 2, true);
+    EXPECT_EQ(ConfigStore(sub + "/config.ini").get<int>("General.Quality", "0"), 2);
+
     // A value held only for this run is persisted when it is set persistently.
     store.setString("Decoder.Last", "DXVA", false);
     store.setString("Decoder.Last", "DXVA", true);
