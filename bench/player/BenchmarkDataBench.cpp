@@ -1,6 +1,6 @@
 // Loading a decoder benchmark sample of 60 seconds at full HD (the build's 3-second
-// FULLHD_HI sample repeated 20 times, about 116 MB): BenchmarkData::load (read and split
-// into access units) against reading the same file alone, with the file in the page cache
+// FULLHD_HI sample repeated 20 times, about 116 MB): BenchmarkData::load (mapped, split
+// into access units and copied out with padding after every unit) against reading the same file alone, with the file in the page cache
 // (warm) and dropped from it before each load (cold, the disk's speed).
 
 #include <benchmark/benchmark.h>
@@ -114,8 +114,8 @@ void BM_LoadSample(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadSample)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Loading again into the same object: its memory is mapped already, so this is the read from
-// the page cache and the split alone, without the first touch of fresh memory.
+// Loading again into the same object. Every load lays the units out in a fresh buffer (each
+// unit followed by its zeroed padding), so this costs what a load from the page cache does.
 void BM_ReloadSample(benchmark::State& state) {
     const std::string& path = longSample();
     if (path.empty()) {

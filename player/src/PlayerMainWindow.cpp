@@ -8,10 +8,10 @@
 #include "gui/CAPILoader.h"
 #include "gui/GraphicsContextOpenGLGLFW.h"
 #include "gui/PlayerGUI.h"
+#include "player/BenchmarkGroupState.h"
 #include "player/PlayerWindowState.h"
 #include "player/PowerPlanSwitcher.h"
 #include "shell/GLFWAppMessagePopupWindow.h"
-#include "standins/BenchmarkGroupState.h"
 #include "standins/SelectOsState.h"
 #include "standins/StreamState.h"
 
@@ -304,11 +304,13 @@ void PlayerMainWindow::connectDirect(const std::string& ip, int port, const std:
     api_.clientState.setSelectedDesktop(osName);
 }
 
-void PlayerMainWindow::checkPowerPlan() {
-    if (!powerPlan_->needsSwitch()) return;
+bool PlayerMainWindow::checkPowerPlan() {
+    if (!powerPlan_->needsSwitch()) return false;
     postCommand(kCommandPowerModeWarning);
-    powerPlan_->switchToHighPerformance();
+    return powerPlan_->switchToHighPerformance();
 }
+
+void PlayerMainWindow::restorePowerPlan() { powerPlan_->restore(); }
 
 void PlayerMainWindow::onPlayerApiEvent(PlayerApiEvents event) {
     if (event != kPlayerApiTaskError || apiErrorsShownByScreen_.load()) return;

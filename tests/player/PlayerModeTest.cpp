@@ -4,32 +4,15 @@
 // the stream screen at once. Every run ends cleanly on close with exit code 0, and no
 // secret reaches the log. Screenshots go to build/artifacts/.
 
-#include <gtest/gtest.h>
-
-#include "webapi/JsonReaders.h"
+#include "PlayerProcessTestSupport.h"
 
 #include <X11/keysym.h>
 
-#include "../app/ClientTestSupport.h"
-#include "../shell/X11TestSupport.h"
-#include "../webapi/StubService.h"
-
-namespace guitest {
-std::string artifactsDir();
-bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
-}  // namespace guitest
+using playertest::accessTokenOf;
+using playertest::colourCount;
+using playertest::saveScreenshot;
 
 namespace {
-
-std::string accessTokenOf(StubService& stub, const char* email) {
-    rapidjson::Document doc;
-    const std::string state = stub.control("state");
-    if (!parseJsonText(doc, state)) return std::string();
-    const rapidjson::Value* account = findMember(doc, email);
-    std::string token;
-    if (account) readJsonString(*account, "access_token", token);
-    return token;
-}
 
 std::vector<std::string> paths(StubService& stub) {
     std::vector<std::string> out;
@@ -37,33 +20,10 @@ std::vector<std::string> paths(StubService& stub) {
     return out;
 }
 
-void saveScreenshot(const x11test::Pixels& p, const std::string& name) {
-    ASSERT_FALSE(p.rgba.empty());
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/" + name + ".png", p.width, p.height, p.rgba.data()));
-}
-
-// Distinct colours among the pixels (a drawn popup has many, a cleared window one).
-std::size_t colourCount(const x11test::Pixels& p) {
-    std::set<std::uint32_t> colours;
-    for (std::size_t i = 0; i + 3 < p.rgba.size(); i += 4)
-        colours.insert(std::uint32_t(p.rgba[i]) << 16 | std::uint32_t(p.rgba[i + 1]) << 8 | p.rgba[i + 2]);
-    return colours.size();
-}
-
-class PlayerModeFixture : public StubServiceTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(x);
-        StubServiceTest::SetUp();
-    }
-
-    x11test::Connection x;
-};
-
 }  // namespace
 
 namespace fixtures {
-using PlayerMode = PlayerModeFixture;
+using PlayerMode = playertest::PlayerModeFixture;
 
 TEST_F(PlayerMode, WithAnAccessTokenTheAccountIsFetchedAndTheWindowEndsOnClose) {
     const std::string token = accessTokenOf(*stub, "user@example.com");

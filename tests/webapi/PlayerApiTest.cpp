@@ -157,7 +157,8 @@ TEST_F(PlayerApi, AStartRetriesOnlyFailedTransportsAndReportsWhatTheServiceSaid)
          {}, kVmFailed},
         {"connection reset", [&] { stub->resetConnection(path, 3); }, 3, false, nullptr, nullptr, {}, kVmFailed},
         {"time-out", [&] { stub->delay(path, 1.6, 3); }, 3, false, nullptr, nullptr, {}, kVmFailed},
-        {"not JSON", [&] { stub->replyWith(path, "<html>busy</html>"); }, 1, false, nullptr, nullptr, {}, kVmFailed},
+        {"not JSON", [&] { stub->replyWith(path, "<html>busy</html>"); }, 1, false, nullptr, nullptr,
+         {"Error: response is not JSON"}, kVmFailed},
         {"a fault, then a success", [&] { stub->resetConnection(path, 1); }, 2, true, nullptr, nullptr, {},
          kVmStarting},
     };

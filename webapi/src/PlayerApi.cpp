@@ -101,6 +101,26 @@ void PlayerApi::post(TaskPtr task) {
     if (pool_) pool_->post(std::move(task));
 }
 
+namespace {
+// Hands its task to the facade's worker when run. It goes through post rather than the
+// pool's own wrap, so a click after shutdown drops the task instead of reaching a pool that
+// is gone.
+class PostToWorkerTask : public TaskBase {
+public:
+    PostToWorkerTask(PlayerApi* api, TaskPtr task) : TaskBase(false), api_(api), task_(std::move(task)) {}
+    bool run() override {
+        api_->post(task_);
+        return true;
+    }
+
+private:
+    PlayerApi* api_;
+    TaskPtr task_;
+};
+}  // namespace
+
+TaskPtr PlayerApi::wrap(TaskPtr task) { return std::make_shared<PostToWorkerTask>(this, std::move(task)); }
+
 void PlayerApi::postDelayed(TaskPtr task, int delayMs) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (pool_) pool_->addDelayed(std::move(task), delayMs);

@@ -39,4 +39,10 @@ struct DialogDescription {
     std::string extraText;  // shown below the text when not empty
     std::vector<DialogButtonDescription> buttons;  // left to right
     std::shared_ptr<DialogTextProvider> textProvider;
+
+    // Appends a button whose click sends commandId to the window (a GUICommandTask); 0 gives
+    // a button without a task. Returns the new button, to set its look.
+    DialogButtonDescription& addButton(const std::string& text, int commandId);
+    // Appends a button whose click runs task (null: nothing).
+    DialogButtonDescription& addButton(const std::string& text, std::shared_ptr<TaskBase> task);
 };

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ public:
 
 class BenchmarkData : public IBenchmarkDataProvider {
 public:
-    // Zeroed bytes kept after the data, read by decoders that look past a unit's end.
+    // Zeroed bytes kept after every unit, read by decoders that look past a unit's end.
     static constexpr std::size_t kPadding = 128;
 
     BenchmarkData() = default;
@@ -51,13 +52,14 @@ public:
 
     const std::vector<BenchmarkAccessUnit>& units() const { return units_; }
     std::size_t unitCount() const { return units_.size(); }
-    // The sample's bytes (without the padding).
+    // The size of the sample file.
     std::size_t size() const { return size_; }
-    const std::uint8_t* bytes() const { return bytes_.data(); }
+    // The units in file order, each followed by kPadding zero bytes.
+    const std::uint8_t* bytes() const { return bytes_.get(); }
 
 private:
     std::atomic<std::uint32_t> nextUnit_{0};
     std::vector<BenchmarkAccessUnit> units_;
-    std::vector<std::uint8_t> bytes_;  // the file, then kPadding zero bytes
+    std::unique_ptr<std::uint8_t[]> bytes_;
     std::size_t size_ = 0;
 };

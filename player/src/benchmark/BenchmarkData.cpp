@@ -1,9 +1,10 @@
 #include "player/BenchmarkData.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,30 +13,45 @@
 
 namespace {
 
-// The whole file into bytes (followed by padding zero bytes); false when it cannot be read
-// completely.
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t& size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-              std::uint64_t(info.st_size) <= std::uint64_t(INT_MAX);
-    if (ok) {
-        size = std::size_t(info.st_size);
-        bytes.assign(size + BenchmarkData::kPadding, 0);
-        std::size_t done = 0;
-        while (ok && done < size) {
-            const ssize_t n = ::read(fd, bytes.data() + done, size - done);
-            if (n > 0)
-                done += std::size_t(n);
-            else if (n == 0 || errno != EINTR)
-                ok = false;  // shorter than its size, or an error
+// A sample file mapped read-only for the split; the units are then copied out once, each
+// followed by its padding.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+            std::uint64_t(info.st_size) <= std::uint64_t(INT_MAX)) {
+            size_ = std::size_t(info.st_size);
+            readable_ = true;
+            if (size_ > 0) {
+                void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+                if (map == MAP_FAILED)
+                    readable_ = false;
+                else
+                    data_ = static_cast<const std::uint8_t*>(map);
+            }
         }
+        ::close(fd);
     }
-    ::close(fd);
-    return ok;
-}
+    ~MappedFile() {
+        if (data_)
+            ::munmap(const_cast<std::uint8_t*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool readable() const { return readable_; }
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool readable_ = false;
+};
 
 // The length of the start code at p (3 or 4), 0 when there is none.
 int startCodeAt(const std::uint8_t* p, std::size_t left) {
@@ -64,24 +80,23 @@ void BenchmarkData::rewind() {
 
 bool BenchmarkData::load(const std::string& path) {
     units_.clear();
-    bytes_.clear();
+    bytes_.reset();
     size_ = 0;
     rewind();
-    if (!readWholeFile(path, bytes_, size_)) {
-        bytes_.clear();
-        size_ = 0;
+    const MappedFile file(path);
+    if (!file.readable()) {
         NIMBROSTA_LOG(50, "BenchmarkData::load") << "cannot read " << path;
         return false;
     }
 
+    // Units as offsets into the file first; the pointers follow once the bytes are copied.
     H264NalParser parser;
-    const std::uint8_t* const data = bytes_.data();
-    const int total = int(size_);
+    const std::uint8_t* const data = file.data();
+    const int total = int(file.size());
     int position = 0;
     bool broken = false;
     while (position < total && !broken) {
         BenchmarkAccessUnit unit;
-        unit.data = data + position;
         int end = position;
         // NAL units join the access unit until one that is not SPS, PPS or SEI ends it.
         while (end < total) {
@@ -113,5 +128,19 @@ bool BenchmarkData::load(const std::string& path) {
         units_.clear();
         return false;
     }
+
+    // Each unit followed by zeroed padding, so that a decoder reading past the end of the
+    // unit it was handed reads zeros, not the next unit.
+    bytes_.reset(new std::uint8_t[file.size() + units_.size() * kPadding]);
+    std::uint8_t* out = bytes_.get();
+    const std::uint8_t* in = data;
+    for (BenchmarkAccessUnit& unit : units_) {
+        std::memcpy(out, in, unit.length);
+        std::memset(out + unit.length, 0, kPadding);
+        unit.data = out;
+        in += unit.length;
+        out += unit.length + kPadding;
+    }
+    size_ = file.size();
     return true;
 }

@@ -24,10 +24,9 @@ const std::string kMissing = kPlugins + "/missing/render-cuda.so";
 
 // The record of a test plug-in (the library stays open for the whole test program).
 TestRenderPluginState& pluginState(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(library, nullptr) << dlerror();
-    auto get = reinterpret_cast<TestRenderPluginStateFunction>(dlsym(library, "testRenderPluginState"));
-    return *get();
+    TestRenderPluginState* state = testRenderPluginStateOf(path);
+    EXPECT_NE(state, nullptr) << dlerror();
+    return *state;
 }
 
 void destroy(IRenderImplementation* implementation) {

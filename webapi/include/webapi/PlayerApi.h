@@ -89,6 +89,9 @@ public:
     void post(TaskPtr task);
     void postDelayed(TaskPtr task, int delayMs);
     void postPeriodic(TaskPtr task, int periodMs);
+    // A task that, run on any thread, queues task on the worker (as post does) and succeeds
+    // at once; task's follow-ups then run on the worker.
+    TaskPtr wrap(TaskPtr task);
 
     // Cancels the polls, aborts a request under way (within about a second), stops the
     // worker and joins it. Later posts are dropped. The player calls it when its main loop

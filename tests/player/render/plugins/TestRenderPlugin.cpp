@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "TestRenderPlugin.h"
 #include "stream/session/IRenderImplementation.h"
@@ -19,10 +20,19 @@ TestRenderPluginState& state() {
     return s;
 }
 
+long long steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 class CountingRenderImplementation : public IRenderImplementation {
 public:
-    CountingRenderImplementation() { ++state().liveImplementations; }
-    ~CountingRenderImplementation() override { --state().liveImplementations; }
+    explicit CountingRenderImplementation(int flags) : flags_(flags & 63) { ++state().liveImplementations; }
+    ~CountingRenderImplementation() override {
+        if (state().decodesRunning > 0)
+            ++state().deletedWhileDecoding;
+        --state().liveImplementations;
+    }
 
     int getFlags() override { return kRenderWholeFrames; }
     bool isSynchronous() override { return false; }
@@ -31,15 +41,34 @@ public:
     void detach(int) override {}
     void onPacketsLost(int) override {}
     void decodeFrame(const std::uint8_t*, int size, int flags) override {
+        ++state().decodesRunning;
+        if (released_)
+            ++state().decodesAfterRelease;
         ++state().decodeCalls;
         state().decodedBytes += size;
         state().lastFrameFlags = flags;
-        std::lock_guard<std::mutex> lock(lock_);
-        ++pending_;
-        ready_.notify_one();
+        if (flags == 48)
+            ++state().parameterSetFrames;
+        if (const int delay = state().decodeDelayUs[flags_])
+            std::this_thread::sleep_for(std::chrono::microseconds(delay));
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            ++pending_;
+            ready_.notify_one();
+        }
+        state().lastDecodeEndNs = steadyNs();
+        --state().decodesRunning;
     }
-    bool initialize() override { return true; }
-    void release() override { ++state().releaseCalls; }
+    bool initialize() override {
+        state().initializedAtNs = steadyNs();
+        return !state().failInitialize;
+    }
+    void release() override {
+        if (state().decodesRunning > 0)
+            ++state().releasedWhileDecoding;
+        released_ = true;
+        ++state().releaseCalls;
+    }
     int collect(double waitMs) override {
         std::unique_lock<std::mutex> lock(lock_);
         ready_.wait_for(lock, std::chrono::duration<double, std::milli>(waitMs), [this] { return pending_ > 0; });
@@ -50,6 +79,8 @@ public:
     void renderPicture(double, int, int) override { ++state().renderCalls; }
 
 private:
+    const int flags_;
+    std::atomic<bool> released_{false};
     std::mutex lock_;
     std::condition_variable ready_;
     int pending_ = 0;
@@ -64,9 +95,9 @@ extern "C" TestRenderPluginState* testRenderPluginState() {
 extern "C" IRenderImplementation* createRenderImplementation(std::int32_t flags) {
     ++state().createCalls;
     state().lastCreateFlags = flags;
-    if (state().refuseCreate)
+    if (state().refuseCreate || (state().acceptedFlags != -1 && !(flags & state().acceptedFlags)))
         return nullptr;
-    return new CountingRenderImplementation();
+    return new CountingRenderImplementation(flags);
 }
 
 #ifndef TEST_PLUGIN_NO_INIT
