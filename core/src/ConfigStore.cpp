@@ -183,8 +183,15 @@ void ConfigStore::setString(std::string key, std::string value, bool persist) {
     }
     std::unique_lock<std::shared_mutex> guard(lock_);
     pt::ptree& layer = persist ? persistent_ : volatile_;
+    if (persist && !lastSaveFailed_) {
+        // Settings that follow a control (the bitrate while its slider moves) are set many
+        // times a second with mostly the same value: the file is written only on a change
+        // (or when the last write failed, so the file catches up).
+        const auto node = persistent_.get_child_optional(key);
+        if (node && node->data() == value) return;
+    }
     layer.put(key, value);
-    if (persist) saveLocked();
+    if (persist) lastSaveFailed_ = !saveLocked();
 }
 
 void ConfigStore::logConversionFailure(const std::string& key, const std::string& text, const char* type) {

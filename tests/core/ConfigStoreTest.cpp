@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -301,4 +302,40 @@ TEST(ConfigStore, ValuesThatWouldBreakTheFileAreKeptForThisRunOnly) {
     ConfigStore restarted(path);
     restarted.checkVersion();
     EXPECT_TRUE(restarted.get<bool>("Tutorial.MenuFinished", "0")) << "nothing else was lost";
+}
+
+// Each save replaces the file (a new inode), so an unchanged inode means no write.
+TEST(ConfigStore, SettingTheStoredValueAgainWritesNothing) {
+    TempDir dir;
+    const std::string path = dir.file("config.ini");
+    ConfigStore store(path);
+    store.checkVersion();
+    auto inode = [&] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    store.set("General.Quality", 4, true);
+    const auto written = inode();
+    for (int i = 0; i < 60; ++i) store.set("General.Quality", 4, true);
+    EXPECT_EQ(inode(), written) << "the same value was written again";
+
+    store.set("General.Quality", 5, true);
+    EXPECT_NE(inode(), written);
+    EXPECT_EQ(ConfigStore(path).get<int>("General.Quality", "0"), 5);
+
+    // After a failed write the same value is written again, so the file catches up.
+    const std::string sub = dir.file("sub");
+    std::filesystem::create_directory(sub);
+    ConfigStore inSub(sub + "/config.ini");
+    inSub.set("General.Quality", 1, true);
+    std::filesystem::remove_all(sub);
+    inSub.set("General.Quality", 2, true);  // cannot be written: the folder is gone
+    std::filesystem::create_directory(sub);
+    inSub.set("General.Quality", 2, true);
+    EXPECT_EQ(ConfigStore(sub + "/config.ini").get<int>("General.Quality", "0"), 2);
+
+    // A value held only for this run is persisted when it is set persistently.
+    store.setString("Decoder.Last", "DXVA", false);
+    store.setString("Decoder.Last", "DXVA", true);
+    EXPECT_EQ(ConfigStore(path).getString("Decoder.Last", ""), "DXVA");
 }

@@ -2,8 +2,9 @@
 // The process-wide settings store behind config.ini.
 //
 // Every setting is text addressed by "Section.Key". Two layers: the persistent one mirrors
-// config.ini and is saved after every persistent set; the volatile one lives in memory
-// only (the command line writes there). Reads look in the persistent layer first.
+// config.ini and is saved after every persistent set that changes it; the volatile one
+// lives in memory only (the command line writes there). Reads look in the persistent layer
+// first.
 // A format stamp under "System.ConfigVersion" detects a file of an incompatible version.
 // Any thread may read and write.
 
@@ -78,6 +79,7 @@ private:
     FileState fileState_ = FileState::Missing;
     std::string parseError_;
     bool writesHeld_ = false;  // config.ini was left alone: nothing is written to it
+    bool lastSaveFailed_ = false;  // the last write failed: config.ini may lack a value
 
     bool saveLocked();
 };

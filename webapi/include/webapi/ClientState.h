@@ -108,6 +108,8 @@ public:
     bool removeMessage(std::int32_t id);
     // The number of stored messages.
     std::size_t messageCount() const;
+    // Whether any message is stored; unlike getFirstMessage it marks nothing as handed out.
+    bool hasMessages() const { return messageCount() != 0; }
 
     std::int32_t getVmOperationState() const;
     // Stores the value; no event.
