@@ -62,6 +62,8 @@ TEST(DemoScript, ChecksItsArgumentsBeforeBuilding) {
     };
     const Case cases[] = {
         {{"bogus"}, 2, "", usage},
+        {{"all"}, 2, "", usage},
+        {{""}, 2, "", usage},
         {{"player", "extra"}, 2, "", usage},
         {{"launcher", "--ip"}, 2, "", usage},
         {{"--help"}, 0, usage, ""},
@@ -80,7 +82,7 @@ TEST(DemoScript, BuildsWhatThePlayerDemoRunsAndShowsTheStreamersRequests) {
     x11test::Connection x;
     ASSERT_TRUE(x);
     DemoSetup demo;
-    ASSERT_TRUE(demo.start({}));
+    ASSERT_TRUE(demo.start({"player"}));
 
     std::string port;
     ASSERT_TRUE(x11test::waitUntil(

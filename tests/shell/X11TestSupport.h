@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -204,6 +205,16 @@ inline std::vector<std::uint8_t> windowRgba(Display* d, Window w, int& width, in
     width = p.width;
     height = p.height;
     return std::move(p.rgba);
+}
+
+// A pointer click at (x, y) of the window with xdotool; the pointer moves onto the point
+// first, as a press is taken by the widget the pointer moved over. False when xdotool failed.
+inline bool click(Window w, int x, int y) {
+    const auto moveTo = [&](int px, int py) {
+        return "mousemove --window " + std::to_string(w) + " " + std::to_string(px) + " " + std::to_string(py);
+    };
+    const std::string command = "xdotool " + moveTo(x - 3, y - 3) + " " + moveTo(x, y) + " click 1";
+    return std::system(command.c_str()) == 0;
 }
 
 // Waits until cond holds, polling every few ms, up to timeoutMs. Returns cond().

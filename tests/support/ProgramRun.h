@@ -26,6 +26,9 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
     ~ProgramRun() { end(); }
 
+    // The process id of the last start; -1 when none started.
+    pid_t pid() const { return pid_; }
+
     // Starts path with argv = { path, args... }; env entries ("NAME=value") replace or add
     // to this process's environment. A run started before is ended first; its output goes.
     // False when the program could not be started.

@@ -125,14 +125,7 @@ public:
         ASSERT_FALSE(rgba_.empty());
         EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/updater-" + name + ".png", width_, height_, rgba_.data()));
     }
-    // Moves onto the point first: a press is taken by the widget the pointer moved over.
-    void click(int x, int y) {
-        const auto moveTo = [&](int px, int py) {
-            return "mousemove --window " + std::to_string(w_) + " " + std::to_string(px) + " " + std::to_string(py);
-        };
-        const std::string command = "xdotool " + moveTo(x - 3, y - 3) + " " + moveTo(x, y) + " click 1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    void click(int x, int y) { ASSERT_TRUE(x11test::click(w_, x, y)) << x << "," << y; }
 
 private:
     Display* d_;

@@ -25,6 +25,11 @@ public:
     // extraArgs: more options of the stand-in (--streamer-port and the like).
     explicit StubService(const std::string& certDir = std::string(), double etaSeconds = 1.0,
                          const std::vector<std::string>& extraArgs = {});
+    // A stand-in service that someone else started and stops (a script under test): only its
+    // control endpoints are used.
+    struct Running {};
+    StubService(Running, const std::string& baseUrl, const std::string& caPath)
+        : ownsCertDir_(false), baseUrl_(baseUrl), caPath_(caPath) {}
     ~StubService();
 
     StubService(const StubService&) = delete;
