@@ -1,6 +1,7 @@
 #pragma once
-// Where the in-stream screen gets its overlay menu: the one place that names the menu's
-// type, so the screen itself knows only the interfaces it uses.
+// Where the in-stream screen gets its overlay menu. The one place that names the menu's
+// type: until the full overlay menu is built, a thin menu that keeps the open state and the
+// values the screen sets.
 
 #include <memory>
 

@@ -316,9 +316,10 @@ bool StreamState::update(std::recursive_mutex& guiLock) {
     ConfigStore& config = ConfigStore::instance();
     applyPendingMenuValues();
     if (menu_) {
-        // The bitrate the streamer sets reaches the slider through the slider's own tick,
-        // the one reader of that variable's change flag.
         if (menu_->rightMenu().decoderPopup().takeChoice()) mainWindow_->postCommand(kCommandRestartScreen);
+        auto& bitrate = session_->videoControlAPI().bitrate;
+        if (bitrate.changed.exchange(false) && !menu_->bitrateSlider().isDragging())
+            menu_->bitrateSlider().setBitrate(bitrate.get());
     }
     if (tourPending_) {
         if (!config.get<bool>("Tutorial.MenuFinished", "0")) {
