@@ -302,7 +302,10 @@ TEST_F(StreamStateEndToEnd, ThePictureAndTheSoundArriveAndKeysAndThePointerReach
 TEST_F(StreamStateEndToEnd, TheClipboardTravelsBothWays) {
     ASSERT_TRUE(startClient());
     Window w = 0;
-    ASSERT_TRUE(waitForPicture(w)) << app.out();
+    const bool pictured = waitForPicture(w);
+    ASSERT_NE(w, 0u) << app.err();
+    saveScreenshot(x11test::capture(x.get(), w), "stream-clipboard-start");
+    ASSERT_TRUE(pictured) << app.out();
 
     // A copy on this computer reaches the machine's clipboard variable.
     {
