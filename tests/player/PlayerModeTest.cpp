@@ -38,11 +38,9 @@ TEST_F(PlayerMode, WithAnAccessTokenTheAccountIsFetchedAndTheWindowEndsOnClose) 
 
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const x11test::Pixels shot = x11test::capture(x.get(), w);
-    saveScreenshot(shot, "player-mode-selection-placeholder");
+    saveScreenshot(shot, "player-mode-first-start");
     EXPECT_EQ(shot.width, 1280);
     EXPECT_EQ(shot.height, 720);
-    const std::uint8_t* centre = shot.at(640, 360);
-    EXPECT_EQ(centre[0] + centre[1] + centre[2], 0) << "the placeholder screens draw nothing over the cleared frame";
 
     x11test::sendDeleteWindow(x.get(), w);
     EXPECT_EQ(app.wait(), 0);
