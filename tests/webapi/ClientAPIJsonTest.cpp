@@ -153,7 +153,7 @@ TEST_F(ClientAPIJson, MachineLifeAgainstTheStandIn) {
     ASSERT_EQ(info.desktops.size(), 2u);
     EXPECT_TRUE(info.desktops[0].isStopped());
     EXPECT_TRUE(info.desktops[1].isEmpty());
-    EXPECT_EQ(info.userPlan.userPlan, "High");
+    EXPECT_EQ(info.userPlan.userPlan, "Gamer");
 
     DesktopInfo slot = info.desktops[1];
     slot.os = "Linux";
