@@ -115,7 +115,8 @@ private:
 // Dominant channel of a pixel: 0 red, 1 green, 2 blue, -1 none.
 int dominant(const std::uint8_t* p) {
     for (int c = 0; c < 3; ++c)
-        if (p[c] > 150 && p[(c + 1) % 3] < 100 && p[(c + 2) % 3] < 100) return c;
+        // Relative to the other channels: the start-up dialogs dim the picture behind them.
+        if (p[c] > 60 && p[c] > 2 * p[(c + 1) % 3] && p[c] > 2 * p[(c + 2) % 3]) return c;
     return -1;
 }
 
