@@ -140,16 +140,21 @@ TEST(StreamState, APendingReconnectionIsCancelledWhenTheScreenIsLeft) {
     });
 }
 
+// The first picture opens the start-up dialogs (relative-mouse help, the machine's
+// language), which hold input back until the user closes them.
+bool closeStartupDialogs(StreamRig& rig) {
+    postCommand(&rig.window, kCommandCloseAllDialogs);
+    return x11test::waitUntil([&] { return rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }); },
+                              5000);
+}
+
 TEST(StreamState, ADialogHoldsKeysBackButReleasesKeysAlreadyDown) {
     StreamRig rig;
     ASSERT_TRUE(rig.started);
     ASSERT_TRUE(rig.window.create(640, 360, "player", true, true));
     runWithScript(&rig.window, [&] {
         ASSERT_TRUE(waitForPictures(rig));
-        // The first picture opens the start-up dialogs (relative-mouse help, the machine's
-        // language), which hold input back until the user closes them.
-        postCommand(&rig.window, kCommandCloseAllDialogs);
-        ASSERT_TRUE(x11test::waitUntil([&] { return rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }); }, 5000));
+        ASSERT_TRUE(closeStartupDialogs(rig));
         GLFWwindow* w = rig.window.getWindow();
         auto key = [&](int k, int action) {
             rig.withScreen<bool>([&](StreamState& s) { return s.onKey(w, k, 0, action, 0); });
@@ -185,10 +190,7 @@ TEST(StreamState, TheMachinesRelativeMouseLocksTheCursorAndAnOpenMenuSuspendsIt)
     ASSERT_TRUE(rig.window.create(640, 360, "player", true, true));
     runWithScript(&rig.window, [&] {
         ASSERT_TRUE(waitForPictures(rig));
-        // The first picture opens the start-up dialogs (relative-mouse help, the machine's
-        // language), which hold input back until the user closes them.
-        postCommand(&rig.window, kCommandCloseAllDialogs);
-        ASSERT_TRUE(x11test::waitUntil([&] { return rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }); }, 5000));
+        ASSERT_TRUE(closeStartupDialogs(rig));
         auto locked = [&] { return onMain<bool>([&] { return rig.window.isCursorLocked(); }); };
         EXPECT_FALSE(locked());
 
