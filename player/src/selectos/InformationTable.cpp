@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "core/LanguageStore.h"
+#include "core/Utf8.h"
+#include "gui/AbstractGraphicsContext.h"
 #include "gui/Button.h"
 #include "gui/PlayerGUI.h"
 #include "gui/Static.h"
@@ -134,6 +136,12 @@ std::shared_ptr<Button> InformationTable::makeButton(const std::string& text, Ta
     button->setHoverTextColor(gui_->getColor("so-blue-hover"));
     button->filledLook = 1;
     button->setCommandTask(std::move(task));
+    // Action texts come from the service and may be longer than the default width holds:
+    // the button grows to its text, measured with the font it draws with.
+    int textWidth = 0, textHeight = 0;
+    if (AbstractGraphicsContext* context = gui_->context())
+        if (context->measureText(utf8ToCodePoints(text), 0, -1, button->font(), &textWidth, &textHeight, 0))
+            button->width = std::max(button->width, textWidth + 2 * kButtonTextMargin);
     return button;
 }
 

@@ -6,6 +6,7 @@
 #include "SelectOsTestSupport.h"
 
 #include "RecordingUrlOpener.h"
+#include "core/Utf8.h"
 #include "gui/Button.h"
 #include "gui/Static.h"
 #include "player-ui/PlayerCommandIds.h"
@@ -49,7 +50,7 @@ std::vector<std::string> pathsAfter(StubService& stub, const std::string& first)
 
 TEST_F(InformationPanel, AnActionRunsItsStepsInOrderAndRestoresThePanels) {
     setMessages(R"([{"id": 7, "title": "Maintenance", "body": "Tonight from 2 to 4.",
-                    "actions": [{"url": "/clients/new", "url_get": "", "url_post": "/action/ack", "text": "Details"},
+                    "actions": [{"url": "/clients/new", "url_get": "", "url_post": "/action/ack", "text": "Read the details first"},
                                 {"url": "", "url_get": "/action/later", "url_post": "", "text": "Later"},
                                 {"url": "", "url_get": "", "url_post": "", "text": "OK"}]}])");
     signInWithMessages(1);
@@ -60,13 +61,22 @@ TEST_F(InformationPanel, AnActionRunsItsStepsInOrderAndRestoresThePanels) {
     EXPECT_EQ(panel.titleLabel()->currentText(), "Maintenance");
     EXPECT_EQ(panel.textLabel()->currentText(), "Tonight from 2 to 4.");
     ASSERT_EQ(panel.buttons().size(), 3u);
-    EXPECT_EQ(panel.buttons()[0]->text(), "Details");
+    EXPECT_EQ(panel.buttons()[0]->text(), "Read the details first");
     ASSERT_NE(panel.buttonsBlock(), nullptr);
     EXPECT_EQ(panel.buttonsBlock()->columns(), 3u);
     bench.gui->setVisible(&panel, true);
     bench.frame();
     EXPECT_EQ(panel.buttons()[1]->x - (panel.buttons()[0]->x + panel.buttons()[0]->width),
               InformationTable::kButtonSpacing);
+    // Each button holds its text with a margin, the long one too; short ones keep the
+    // default width.
+    for (const auto& b : panel.buttons()) {
+        int textWidth = 0, textHeight = 0;
+        ASSERT_TRUE(bench.ctx.measureText(utf8ToCodePoints(b->text()), 0, -1, b->font(), &textWidth, &textHeight, 0));
+        EXPECT_GE(b->width, textWidth + 2 * InformationTable::kButtonTextMargin) << b->text();
+        EXPECT_GE(b->width, Button::kDefaultWidth) << b->text();
+    }
+    EXPECT_GT(panel.buttons()[0]->width, Button::kDefaultWidth);
 
     // The same message offered again is not queued again.
     bench.frame();

@@ -40,6 +40,8 @@ public:
     };
 
     static constexpr int kButtonSpacing = 15;
+    // Space between a button's text and its left and right edges.
+    static constexpr int kButtonTextMargin = 20;
 
     explicit InformationTable(IPlayerWindow* window);
     ~InformationTable() override;
