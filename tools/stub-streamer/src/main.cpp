@@ -18,6 +18,18 @@ namespace po = boost::program_options;
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
+
+// The fields of a keyboard, mouse or gamepad request on one line; empty for other requests.
+std::string inputFields(const InputClient::Request& r) {
+    using InputClient::Request;
+    switch (r.type()) {
+        case Request::KEYBOARD_ACTION_V2: return r.keyactionv2().ShortDebugString();
+        case Request::MOUSE_ACTION: return r.mouseaction().ShortDebugString();
+        case Request::JOYSTICK_ACTION: return r.joystickaction().ShortDebugString();
+        case Request::JOYSTICK_STATE_V2: return r.joystickstatev2().ShortDebugString();
+        default: return "";
+    }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -28,7 +40,8 @@ int main(int argc, char** argv) {
                        "(port chosen by the system), authorizes any token, defines a few video\n"
                        "variables, announces the stream on request with the given RTSP address and\n"
                        "credentials, answers pings and prints one line per request it receives:\n"
-                       "\"[<connection>] seq <n> len <bytes> type <number> <name>\". Runs until\n"
+                       "\"[<connection>] seq <n> len <bytes> type <number> <name>\", for keyboard,\n"
+                       "mouse and gamepad input followed by the request's fields. Runs until\n"
                        "interrupted.");
     cl.options().add_options()
         ("url", po::value<std::string>()->default_value(":8554/stream"),
@@ -67,9 +80,12 @@ int main(int argc, char** argv) {
         for (; printed < frames.size(); ++printed) {
             const auto& f = frames[printed];
             const std::string name = f.parsed ? InputClient::Request::RequestType_Name(f.request.type()) : "";
-            std::printf("[%d] seq %u len %u type %d%s%s%s\n", f.connection, unsigned(f.sequence),
+            // Input shows what the machine would do with it; other requests may carry the
+            // session's secrets and show their type alone.
+            const std::string fields = f.parsed ? inputFields(f.request) : "";
+            std::printf("[%d] seq %u len %u type %d%s%s%s%s%s\n", f.connection, unsigned(f.sequence),
                         unsigned(f.length), f.type(), name.empty() ? "" : " ", name.c_str(),
-                        f.parsed ? "" : " (unparsable)");
+                        f.parsed ? "" : " (unparsable)", fields.empty() ? "" : ": ", fields.c_str());
         }
         std::fflush(stdout);
     }
