@@ -7,6 +7,7 @@
 // back instead of retrying.
 
 #include "core/ConfigStore.h"
+#include "core/LanguageStore.h"
 #include <gtest/gtest.h>
 
 #include <GLFW/glfw3.h>
@@ -361,5 +362,8 @@ int main(int argc, char** argv) {
     ::testing::AddGlobalTestEnvironment(new GlfwEnvironment());
     // The counting plug-in stands in for the FFmpeg one.
     platform::setLibraryFolder(kPlugins + "/counting");
+    // The menu's texts as a user reads them (the screenshot shows them).
+    LanguageStore::instance().setFolder(NIMBROSTA_LIB_DIR);
+    LanguageStore::instance().load("en");
     return RUN_ALL_TESTS();
 }
