@@ -1,7 +1,6 @@
 #pragma once
-// Where the in-stream screen gets its overlay menu. The one place that names the menu's
-// type: until the full overlay menu is built, a thin menu that keeps the open state and the
-// values the screen sets.
+// Where the in-stream screen gets its overlay menu: the one place that names the menu's type,
+// so the screen itself depends only on the menu's interfaces.
 
 #include <memory>
 

@@ -316,10 +316,9 @@ bool StreamState::update(std::recursive_mutex& guiLock) {
     ConfigStore& config = ConfigStore::instance();
     applyPendingMenuValues();
     if (menu_) {
+        // The bitrate slider follows "Video.Bitrate" itself (it is the one reader of its change
+        // flag, and leaves it alone while dragged).
         if (menu_->rightMenu().decoderPopup().takeChoice()) mainWindow_->postCommand(kCommandRestartScreen);
-        auto& bitrate = session_->videoControlAPI().bitrate;
-        if (bitrate.changed.exchange(false) && !menu_->bitrateSlider().isDragging())
-            menu_->bitrateSlider().setBitrate(bitrate.get());
     }
     if (tourPending_) {
         if (!config.get<bool>("Tutorial.MenuFinished", "0")) {

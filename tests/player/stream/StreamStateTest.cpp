@@ -2,10 +2,12 @@
 // stand-in streamer and the stand-in RTSP server, with the counting render plug-in: the
 // screen leaves without a frame reaching a released renderer and without a reconnection
 // starting afterwards; a dialog holds keys back but lets go of those already down; the
-// machine's relative mouse locks the cursor and an open menu suspends it; the fifteenth
-// failed connection goes back instead of retrying.
+// machine's relative mouse locks the cursor and an open menu suspends it; the overlay menu
+// opens from its toggle button and changes the session; the fifteenth failed connection goes
+// back instead of retrying.
 
 #include "core/ConfigStore.h"
+#include "core/LanguageStore.h"
 #include <gtest/gtest.h>
 
 #include <GLFW/glfw3.h>
@@ -20,10 +22,21 @@
 
 #include "../../shell/ShellTestSupport.h"
 #include "../../shell/X11TestSupport.h"
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3native.h>
 #include "../PlayerWindowTestSupport.h"
 #include "TestRenderPlugin.h"
 #include "platform/DynamicLibrary.h"
-#include "player-ui/menu/IStreamMenu.h"
+#include "gui/ImageButton.h"
+#include "player-ui/menu/BitrateSlider.h"
+#include "player-ui/menu/DecoderPopup.h"
+#include "player-ui/menu/LeftMenu.h"
+#include "player-ui/menu/Menu.h"
+#include "player-ui/menu/MenuButton.h"
+#include "player-ui/menu/RightMenu.h"
+#include "player-ui/menu/SynchronizedMenuButton.h"
+#include "stream/session/SimpleInputInterface.h"
+#include "stream/session/VideoControlAPI.h"
 #include "player/stream/StreamState.h"
 
 using namespace shelltest;
@@ -32,6 +45,11 @@ using InputClient::Response;
 using nimbrosta::StubRtspServer;
 using nimbrosta::StubRtspServerOptions;
 using playertest::RecordingWindow;
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
 
 namespace {
 
@@ -50,7 +68,7 @@ TestRenderPluginState& plugin() {
 
 // The streamer, its RTSP server and a player window connected straight to them.
 struct StreamRig {
-    StreamRig() {
+    explicit StreamRig(std::vector<InputClient::VariableEvent> extraDefinitions = {}) {
         StubRtspServerOptions o;
         o.h264File = kFixture;
         o.fps = 100;
@@ -66,6 +84,7 @@ struct StreamRig {
         script.user = "tmp-user";
         script.password = "tmp-pass";
         script.definitions = {StubStreamer::int32Definition("System.MouseStatus", 0, 1, kServerDBId)};
+        for (auto& d : extraDefinitions) script.definitions.push_back(std::move(d));
         streamer.scriptStandardSession(script);
         // The guided tour of a first stream holds input back until it is stepped through;
         // these tests are about input, so the tour counts as seen.
@@ -210,6 +229,111 @@ TEST(StreamState, TheMachinesRelativeMouseLocksTheCursorAndAnOpenMenuSuspendsIt)
     });
 }
 
+// A streamer-owned boolean, as the streamer announces it.
+InputClient::VariableEvent boolDefinition(const std::string& name, bool value) {
+    InputClient::VariableEvent event = StubStreamer::int32Definition(name, 0, 1, kServerDBId);
+    InputClient::VariableValue v;
+    v.set_boolvalue(value);
+    event.set_value(v.SerializeAsString());
+    return event;
+}
+
+// The values the streamer was asked to give the variable, in order.
+std::vector<std::string> updatesOf(StubStreamer& streamer, const std::string& name) {
+    std::vector<std::string> values;
+    for (const auto& f : streamer.requests(Request::CLIENT_DB_VARIABLE_EVENT)) {
+        const auto& e = f.request.variableevent();
+        if (e.event() == InputClient::UPDATE_REQUEST && e.name().stringname() == name) values.push_back(e.value());
+    }
+    return values;
+}
+
+TEST(StreamState, TheOverlayMenuOpensFromItsToggleButtonAndChangesTheSession) {
+    ConfigStore::instance().setString("Benchmark.VAAPI", "40", false);
+    StreamRig rig({boolDefinition("Stream.RecordStream", false)});
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.window.create(1280, 720, "player", true, true));
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    const Window xw = glfwGetX11Window(rig.window.getWindow());
+    // The centre of a widget of the open menu, once it has kept its place for a frame or so.
+    auto centreOf = [&](const std::function<Widget*(Menu&)>& pick) {
+        auto place = [&] {
+            return rig.withScreen<Rect>([&](StreamState& s) {
+                auto* menu = dynamic_cast<Menu*>(s.menu());
+                Widget* w = menu ? pick(*menu) : nullptr;
+                return w && w->isVisible() ? Rect{w->x, w->y, w->width, w->height} : Rect{-1, -1, 0, 0};
+            });
+        };
+        Rect r;
+        const bool placed = x11test::waitUntil(
+            [&] {
+                r = place();
+                std::this_thread::sleep_for(std::chrono::milliseconds(60));
+                const Rect again = place();
+                return r.x >= 0 && r.width > 0 && r.x == again.x && r.y == again.y;
+            },
+            5000);
+        return placed ? std::make_pair(r.x + r.width / 2, r.y + r.height / 2) : std::make_pair(-1, -1);
+    };
+    auto isOpen = [&] { return rig.withScreen<bool>([](StreamState& s) { return s.menu() && s.menu()->isOpen(); }); };
+
+    runWithScript(&rig.window, [&] {
+        ASSERT_TRUE(waitForPictures(rig));
+        ASSERT_TRUE(closeStartupDialogs(rig));
+        EXPECT_FALSE(isOpen());
+
+        // The toggle button at the top opens the menu; the stream stops taking input.
+        const auto toggle = centreOf([](Menu& m) -> Widget* { return m.toggleButton.get(); });
+        ASSERT_GE(toggle.first, 0) << "no toggle button over the stream";
+        EXPECT_LT(toggle.second, 100) << "the toggle button sits at the top";
+        ASSERT_TRUE(x11test::click(xw, toggle.first, toggle.second));
+        ASSERT_TRUE(x11test::waitUntil(isOpen, 5000));
+        EXPECT_FALSE(rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }));
+
+        // The slider shows the bitrate the session asked the streamer for.
+        EXPECT_TRUE(x11test::waitUntil(
+            [&] {
+                return rig.withScreen<bool>([](StreamState& s) {
+                    auto& menu = dynamic_cast<Menu&>(*s.menu());
+                    return menu.leftColumn->bitrateSlider->getBitrate() == s.session().videoControlAPI().bitrate.get();
+                });
+            },
+            3000));
+        // The decoder list offers software and what the benchmark found.
+        const auto decoders = rig.withScreen<std::vector<std::string>>([](StreamState& s) {
+            std::vector<std::string> names;
+            for (const auto& entry : dynamic_cast<Menu&>(*s.menu()).rightColumn->decoderRow->entries)
+                names.push_back(entry.first);
+            return names;
+        });
+        EXPECT_EQ(decoders, (std::vector<std::string>{"Software", "VAAPI"}));
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        const x11test::Pixels shot = x11test::capture(x.get(), xw);
+        ASSERT_FALSE(shot.rgba.empty());
+        EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/player-stream-menu.png", shot.width, shot.height,
+                                      shot.rgba.data()));
+
+        // The record item asks the streamer to record.
+        const auto record = centreOf([](Menu& m) -> Widget* { return m.rightColumn->recordItem.get(); });
+        ASSERT_GE(record.first, 0);
+        ASSERT_TRUE(x11test::click(xw, record.first, record.second));
+        InputClient::VariableValue on;
+        on.set_boolvalue(true);
+        EXPECT_TRUE(rig.streamer.waitUntil(
+            [&] { return updatesOf(rig.streamer, "Stream.RecordStream") == std::vector<std::string>{on.SerializeAsString()}; },
+            std::chrono::seconds(5)));
+
+        // A click on the dimmed stream closes the menu, and input flows again.
+        ASSERT_TRUE(x11test::click(xw, 640, 650));
+        EXPECT_TRUE(x11test::waitUntil([&] { return !isOpen(); }, 5000));
+        EXPECT_TRUE(x11test::waitUntil(
+            [&] { return rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }); }, 5000));
+    });
+    ConfigStore::instance().setString("Benchmark.VAAPI", "0", false);
+}
+
 TEST(StreamState, TheFifteenthFailureInARowGoesBackInsteadOfRetrying) {
     StreamRig rig;
     ASSERT_TRUE(rig.started);
@@ -238,5 +362,8 @@ int main(int argc, char** argv) {
     ::testing::AddGlobalTestEnvironment(new GlfwEnvironment());
     // The counting plug-in stands in for the FFmpeg one.
     platform::setLibraryFolder(kPlugins + "/counting");
+    // The menu's texts as a user reads them (the screenshot shows them).
+    LanguageStore::instance().setFolder(NIMBROSTA_LIB_DIR);
+    LanguageStore::instance().load("en");
     return RUN_ALL_TESTS();
 }
