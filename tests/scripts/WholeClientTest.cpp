@@ -162,8 +162,10 @@ bool isWhite(Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; }
 // Where the stream's test pattern has its blue, green and red bands (the stand-in RTSP
 // server's picture fills the 1280 x 720 window).
 constexpr int kBlueBandX = 560, kGreenBandX = 880, kRedBandX = 1040, kBandY = 200;
-// The tour's first page and the mouse-mode help, centred in the window.
+// The tour's start, centred in the window, and its first page, below the menu button at
+// the top, with its "Skip" link.
 constexpr int kTourFrameX = 376, kTourFrameY = 360, kTourButtonX = 640, kTourButtonY = 397;
+constexpr int kTourPageFrameX = 401, kTourPageFrameY = 150, kTourSkipX = 706, kTourSkipY = 184;
 // The red "End session" of the question asked when the player is closed on a running machine.
 constexpr int kEndSessionX = 507, kEndSessionY = 396;
 
@@ -312,20 +314,24 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     const Window stream = x11test::findWindow(x.get(), "Nimbrosta");
     ASSERT_EQ(stream, player) << "the stream plays in the player's window";
 
-    // The first picture opens the stream's tour on top of the mouse-mode help (the stand-in
+    // The first picture opens the stream's tour, then the mouse-mode help (the stand-in
     // streamer asks for the relative mouse); while either is open the stream is greyed out
-    // and takes no input. The tour's first page goes with its button, the help with OK.
-    ASSERT_TRUE(playerWindow.waitFor(kTourFrameX, kTourFrameY, isWhite)) << "the tour's page";
+    // and takes no input. "Start Tour" shows the tour's first page at the menu button, whose
+    // "Skip" ends it; the help goes with OK.
+    ASSERT_TRUE(playerWindow.waitFor(kTourFrameX, kTourFrameY, isWhite)) << "the tour's start";
     playerWindow.save("9-stream-tour");
     playerWindow.click(kTourButtonX, kTourButtonY);
+    ASSERT_TRUE(playerWindow.waitFor(kTourPageFrameX, kTourPageFrameY, isWhite)) << "the tour's first page";
+    playerWindow.save("10-stream-tour-menu-page");
+    playerWindow.click(kTourSkipX, kTourSkipY);
     x11test::Pixels help;
     ASSERT_TRUE(streamtest::closeMouseModeHelp(x.get(), player, &help));
-    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/whole-client-10-stream-mouse-mode-help.png", help.width,
+    EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/whole-client-11-stream-mouse-mode-help.png", help.width,
                                   help.height, help.rgba.data()));
     ASSERT_TRUE(x11test::waitUntil([&] { return isBright(playerWindow.at(kRedBandX, kBandY)); }, 5000))
         << "the stream is no longer greyed out";
     EXPECT_TRUE(showsTheBars(playerWindow));
-    playerWindow.save("11-stream-playing");
+    playerWindow.save("12-stream-playing");
 
     // The tone reaches the ALSA file.
     EXPECT_TRUE(x11test::waitUntil([&] { return fs::exists(client.sound) && fs::file_size(client.sound) > 4096; }, 10000));
@@ -383,17 +389,17 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     };
     const std::vector<std::string> clicks{" flags: 2", " flags: 4", " flags: 2048 data: 120", " flags: 2048 data: -120"};
     EXPECT_TRUE(x11test::waitUntil([&] { return buttons() == clicks; }, 5000)) << joined(inputSince(mark, "MOUSE_ACTION"));
-    playerWindow.save("12-stream-after-input");
+    playerWindow.save("13-stream-after-input");
 
     // Closing the window on the stream asks whether to stop the machine; "End session"
     // stops it and goes back to the machine panel, which offers to start it again once the
     // service has stopped it.
     x11test::sendDeleteWindow(x.get(), player);
     ASSERT_TRUE(playerWindow.waitFor(kEndSessionX, kEndSessionY, isRed)) << "End session";
-    playerWindow.save("13-stream-leaving");
+    playerWindow.save("14-stream-leaving");
     playerWindow.click(kEndSessionX, kEndSessionY);
     ASSERT_TRUE(playerWindow.waitFor(515, 345, isGreen)) << "Start cloud computer";
-    playerWindow.save("14-player-machine-stopped");
+    playerWindow.save("15-player-machine-stopped");
 
     // Closing the player there brings the launcher back.
     x11test::sendDeleteWindow(x.get(), player);
@@ -402,7 +408,7 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     EXPECT_TRUE(x11test::waitUntil([&] { return x11test::findWindow(x.get(), "Nimbrosta") == 0; }));
     ASSERT_NE(x11test::waitForWindow(x.get(), "Nimbrosta Launcher"), 0u) << client.demo.out();
     ASSERT_TRUE(launcherWindow.waitFor(signInX, signInY, isGreen)) << client.demo.out();
-    launcherWindow.save("15-launcher-back");
+    launcherWindow.save("16-launcher-back");
 
     const std::vector<std::string> paths = pathsInOrder(service.log());
     EXPECT_TRUE(inOrder(paths, {"/api/v1/update_servers_list.json", "/updater/check_update.json",
