@@ -443,11 +443,22 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
             // No machine: nothing is built, and every frame says so.
             sleep(400);
             EXPECT_EQ(panelsOf(w), "");
+            // The steps below drive the operation state by hand. The machine poll would end a
+            // start on its own (the stand-in's machine is running), so it is turned off, and
+            // the account fetch queued behind a poll in flight tells when none is left.
+            std::atomic<bool> fetched{false};
+            struct Flag : TaskBase {
+                explicit Flag(std::atomic<bool>& f) : TaskBase(false), flag(f) {}
+                bool run() override { return flag = true; }
+                std::atomic<bool>& flag;
+            };
             setDesktops("[" + desktop("On") + "]");
             onMain<int>([&] {
-                w.playerApi().getClientInfo(nullptr);
+                w.playerApi().monitorAllVmStatus(false);
+                w.playerApi().getClientInfo(std::make_shared<Flag>(fetched));
                 return 0;
             });
+            ASSERT_TRUE(x11test::waitUntil([&] { return fetched.load(); }));
             ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
             ClientState& model = w.clientState();
             const auto checks = [&] { return fromScreen<bool>(w, [](SelectOsState& s) { return s.connectionCheck() != nullptr; }); };
@@ -458,6 +469,9 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
             model.setVmOperationState(kVmFailed);
             ASSERT_TRUE(x11test::waitUntil([&] { return model.getVmOperationState() == kVmIdle; }));
             EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << panelsOf(w);
+            // The rebuild is done (a rebuild during the next start would take it back).
+            EXPECT_TRUE(x11test::waitUntil(
+                [&] { return !fromScreen<bool>(w, [](SelectOsState& s) { return s.rebuildRequested(); }); }));
             EXPECT_FALSE(checks());
 
             // Continue before a data centre was chosen does nothing.
@@ -488,6 +502,10 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
         });
     });
     refuseAll = false;
+    // The steps above print their failures into the captured output: show it when a step
+    // did not get as far as its marker.
+    for (const char* marker : {"-- start ends", "-- open again", "-- end"})
+        ASSERT_NE(log.find(marker), std::string::npos) << "stopped before \"" << marker << "\":\n" << log;
     EXPECT_GE(count(log, "]: Empty vms!\n"), 2u) << "logged at every frame while there is no machine";
     EXPECT_NE(log.find("[E]["), std::string::npos);
     const std::string failed = log.substr(0, log.find("-- start ends"));
