@@ -17,12 +17,16 @@
 #include <tuple>
 #include <vector>
 
+#include "../stream/H264TestUtil.h"
 #include "TestSupport.h"
 #include "core/ConfigStore.h"
 #include "gui/testing/GLTestWindow.h"
 #include "player/BenchmarkData.h"
 #include "player/BenchmarkStorage.h"
 #include "player/RenderPluginModule.h"
+#include "stream/media/H264VideoSinkImpl.h"
+#include "stream/session/IMediaSession.h"
+#include "rtspclient/IRTSPSink.h"
 
 using guitest::GLTestWindow;
 using guitest::RGBA;
@@ -229,6 +233,65 @@ TEST_F(FfmpegRenderPlugin, SurvivesUnitsThatAreNotH264AndAsksForAKeyFrame) {
     feed(0, kPictures);
     auto px = drawFrame(320, 240, "after-garbage");
     expectQuadrants(px, 320, 240, kYellow);
+}
+
+// The media path in front of the decoder: an RTP-like stream whose key frames repeat their
+// parameter sets, one unit per call and the marker on each picture's last slice, as a
+// streamer sends it. Every picture decodes, and after the first request no key frame is
+// asked for.
+TEST_F(FfmpegRenderPlugin, AStreamThroughTheFrameAssemblyDecodesEveryPictureWithoutKeyFrameRequests) {
+    struct Session : IMediaSession {
+        int keyFrameRequests = 0;
+        void VideoForceIDRFrame() override { ++keyFrameRequests; }
+        void VideoNotifyLostPacketInfo(int, int, int) override {}
+        void onVideoClientError(const std::string&) override {}
+        void onVideoClientFinished() override {}
+    } session;
+    ASSERT_NE(create(), nullptr);
+    const auto units = h264test::splitUnits(h264test::x264Fixture());
+    H264NalParser probe;
+    std::vector<bool> markers(units.size(), false);
+    int lastSlice = -1, keyFrames = 0, pictures = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const auto b = h264test::withStartCode(units[i]);
+        probe.parseNal(b.data(), static_cast<int>(b.size()), false);
+        const int type = units[i][0] & 0x1F;
+        if (type == 7) ++keyFrames;
+        if (type == 1 || type == 5) {
+            if (probe.lastSlice()->newPicture) {
+                if (lastSlice >= 0) markers[std::size_t(lastSlice)] = true;
+                ++pictures;
+            }
+            lastSlice = static_cast<int>(i);
+        }
+    }
+    markers[std::size_t(lastSlice)] = true;
+    ASSERT_GE(keyFrames, 2) << "the fixture repeats its parameter sets";
+
+    H264VideoSinkImpl sink(&session, false);
+    sink.setConsumer(renderer_);
+    std::vector<std::uint8_t> buffer;
+    std::vector<std::uint16_t> seqs;
+    std::vector<RTSPLostRange> ranges;
+    std::uint16_t seq = 0;
+    int decoded = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        buffer.assign(4, 0);
+        buffer.insert(buffer.end(), units[i].begin(), units[i].end());
+        seqs = {seq++};
+        RTSPPacketInfo info;
+        info.data = buffer.data();
+        info.size = static_cast<std::uint32_t>(buffer.size());
+        info.sequenceNumbers = &seqs;
+        info.lostRanges = &ranges;
+        info.marker = markers[i];
+        sink.onPacket(&info);
+        decoded += renderer_->collect(0.0);
+    }
+    decoded += renderer_->collect(200.0);
+    EXPECT_EQ(decoded, pictures);
+    EXPECT_EQ(session.keyFrameRequests, 1) << "only the first packet asks for a key frame";
+    sink.detach(0);
 }
 
 TEST_F(FfmpegRenderPlugin, HardwareOnlyRequestsGetNoImplementation) {

@@ -103,6 +103,7 @@ int FrameAccumulator::deliverFrameBuffer() {
     const int result = onFrame(flags_, frame_.data(), static_cast<std::uint32_t>(size));
     frame_.clear();
     flags_ = 0;
+    frameHasSlice_ = false;
     return result;
 }
 
@@ -130,7 +131,12 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
     const bool newFrame = slice && slice->newPicture;
 
     int result = 0;
-    if (newFrame && (mode_ & kRenderWholeFrames) && !frame_.empty()) result = deliverFrameBuffer();
+    // A new picture ends the one in the buffer. Parameter sets and other units that came
+    // before the new picture's first slice belong to it, so a buffer without a slice is kept:
+    // handed over alone, it would be a frame without a picture, a decoding error and a
+    // key-frame request at every key frame.
+    if (newFrame && (mode_ & kRenderWholeFrames) && !frame_.empty() && frameHasSlice_)
+        result = deliverFrameBuffer();
 
     const std::uint8_t* unit = buf + 4;
     const std::size_t unitSize = size - 4;
@@ -184,9 +190,11 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
                 << "frame over " << kMaxFrameSize << " bytes dropped";
             frame_.clear();
             flags_ = 0;
+            frameHasSlice_ = false;
             return result;
         }
         frame_.insert(frame_.end(), framed, framed + framedSize);
+        if (type >= 1 && type <= 5) frameHasSlice_ = true;
         if (marker && !frame_.empty()) return deliverFrameBuffer();
         return result;
     }

@@ -132,28 +132,22 @@ TEST(H264VideoSinkImpl, DeliveryModes) {
     };
     const Case cases[] = {
         {kRenderWholeFrames,
-         {{cat({sc3(), u.sps, sc3(), u.pps}), 0x333},
-          {cat({sc4(), u.idr}), 0x043},
+         // Parameter sets travel with the picture they lead: handed over without a slice
+         // they would be a frame the decoder cannot decode.
+         {{cat({sc3(), u.sps, sc3(), u.pps, sc4(), u.idr}), 0x373},
           {cat({sc4(), u.p1a, sc3(), u.p1b}), 0x003},
           {cat({sc4(), u.p2}), 0x003},
-          // A repeated SPS and PPS after a one-slice picture are each delivered alone.
-          {cat({sc4(), u.sps}), 0x013},
-          {cat({sc4(), u.pps}), 0x023},
-          {cat({sc4(), u.idr2}), 0x043}}},
+          {cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr2}), 0x073}}},
         {kRenderWholeFrames | kRenderLengthPrefix,
          {{cat({len(u.idr), u.idr}), 0x373},
           {cat({len(u.p1a), u.p1a, len(u.p1b), u.p1b}), 0x003},
           {cat({len(u.p2), u.p2}), 0x003},
-          {cat({len(u.sps), u.sps}), 0x013},
-          {cat({len(u.pps), u.pps}), 0x023},
-          {cat({len(u.idr2), u.idr2}), 0x043}}},
+          {cat({len(u.sps), u.sps, len(u.pps), u.pps, len(u.idr2), u.idr2}), 0x073}}},
         {kRenderWholeFrames | kRenderParameterSetsApart,
          {{cat({sc4(), u.idr}), 0x373},
           {cat({sc4(), u.p1a, sc3(), u.p1b}), 0x003},
           {cat({sc4(), u.p2}), 0x003},
-          {cat({sc4(), u.sps}), 0x013},
-          {cat({sc4(), u.pps}), 0x023},
-          {cat({sc4(), u.idr2}), 0x043}}},
+          {cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr2}), 0x073}}},
         {0,
          {{cat({sc3(), u.sps}), 0x111},
           {cat({sc3(), u.pps}), 0x221},
@@ -313,8 +307,8 @@ TEST(H264VideoSinkImpl, LossReportsAndKeyFrameRequests) {
     f.send(u.sps);
     f.send(u.pps);
     f.send(u.idr, {}, true);
-    EXPECT_EQ(consumer.deliveries.size(), 2u);  // the parameter sets, then the IDR picture
-    EXPECT_EQ(session.idrRequests, 7);
+    EXPECT_EQ(consumer.deliveries.size(), 1u);  // the IDR picture with its parameter sets
+    EXPECT_EQ(session.idrRequests, 6);
 
     // After detach the consumer hears nothing more.
     sink.detach(7);
@@ -322,7 +316,7 @@ TEST(H264VideoSinkImpl, LossReportsAndKeyFrameRequests) {
     sink.onLosses(&report);
     f.send(u.p2, {}, true);
     EXPECT_EQ(consumer.lostCalls.size(), 2u);
-    EXPECT_EQ(consumer.deliveries.size(), 2u);
+    EXPECT_EQ(consumer.deliveries.size(), 1u);
     sink.detach(8);
     EXPECT_EQ(consumer.detaches.size(), 1u);
 }
@@ -423,9 +417,9 @@ TEST(H264VideoSinkImpl, AssemblesRealStream) {
         if (d.flags & kFrameIdr) ++idr;
         EXPECT_TRUE(d.flags & kFrameWhole);
     }
-    // 12 pictures; the SEI in front of the first picture and the repeated SPS and PPS in
-    // front of the second IDR picture each travel in a delivery of their own.
-    EXPECT_EQ(consumer.deliveries.size(), 14u);
+    // 12 pictures, one delivery each: the SEI in front of the first picture and the repeated
+    // SPS and PPS in front of the second IDR picture travel with their picture.
+    EXPECT_EQ(consumer.deliveries.size(), 12u);
     EXPECT_EQ(idr, 2);
     EXPECT_EQ(consumer.parameterSets.size(), 1u);
 }

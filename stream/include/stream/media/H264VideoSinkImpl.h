@@ -86,6 +86,8 @@ private:
     std::uint32_t flags_ = 0;
     int mode_ = 0;
     std::vector<std::uint8_t> frame_;
+    // The frame buffer holds a slice; until then it only holds units that lead the next picture.
+    bool frameHasSlice_ = false;
     H264NalParser parser_;
     bool spsChanged_ = false;
     std::vector<std::uint8_t> storedSps_;
