@@ -41,15 +41,9 @@ const std::string kFixture = std::string(NIMBROSTA_SOURCE_DIR) + "/tests/player/
 constexpr int kServerDBId = 7;
 
 InputClient::VariableEvent stringVariable(const std::string& name, const std::string& value, int cookie) {
-    InputClient::VariableEvent event;
-    event.mutable_name()->set_stringname(name);
     InputClient::VariableValue v;
     v.set_stringvalue(value);
-    event.set_value(v.SerializeAsString());
-    event.set_event(InputClient::VARIABLE);
-    event.set_newcookie(cookie);
-    event.set_owner(kServerDBId);
-    return event;
+    return StubStreamer::definition(name, v, cookie, kServerDBId);
 }
 
 // Owns the X clipboard with a text and hands it to whoever asks, on a thread of its own.

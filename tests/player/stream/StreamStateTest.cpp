@@ -231,11 +231,9 @@ TEST(StreamState, TheMachinesRelativeMouseLocksTheCursorAndAnOpenMenuSuspendsIt)
 
 // A streamer-owned boolean, as the streamer announces it.
 InputClient::VariableEvent boolDefinition(const std::string& name, bool value) {
-    InputClient::VariableEvent event = StubStreamer::int32Definition(name, 0, 1, kServerDBId);
     InputClient::VariableValue v;
     v.set_boolvalue(value);
-    event.set_value(v.SerializeAsString());
-    return event;
+    return StubStreamer::definition(name, v, 1, kServerDBId);
 }
 
 // The values the streamer was asked to give the variable, in order.

@@ -463,17 +463,22 @@ void StubStreamer::clearFrames() {
     frames_.clear();
 }
 
-InputClient::VariableEvent StubStreamer::int32Definition(const std::string& name, int value,
-                                                         int cookie, int owner) {
+InputClient::VariableEvent StubStreamer::definition(const std::string& name, const InputClient::VariableValue& value,
+                                                    int cookie, int owner) {
     InputClient::VariableEvent event;
     event.mutable_name()->set_stringname(name);
-    InputClient::VariableValue v;
-    v.set_int32value(value);
-    event.set_value(v.SerializeAsString());
+    event.set_value(value.SerializeAsString());
     event.set_event(InputClient::VARIABLE);
     event.set_newcookie(cookie);
     event.set_owner(owner);
     return event;
+}
+
+InputClient::VariableEvent StubStreamer::int32Definition(const std::string& name, int value,
+                                                         int cookie, int owner) {
+    InputClient::VariableValue v;
+    v.set_int32value(value);
+    return definition(name, v, cookie, owner);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -176,6 +176,8 @@ public:
     void clearFrames();
 
     // A definition of a streamer-owned variable, as the streamer announces it.
+    static InputClient::VariableEvent definition(const std::string& name, const InputClient::VariableValue& value,
+                                                 int cookie, int owner);
     static InputClient::VariableEvent int32Definition(const std::string& name, int value,
                                                       int cookie, int owner);
 
