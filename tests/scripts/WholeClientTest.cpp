@@ -348,6 +348,12 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
             if ((*m)[1] == kind) lines.push_back((*m)[2]);
         return lines;
     };
+    ASSERT_TRUE(streamtest::waitUntilKeysFlow([&] {
+        for (const std::string& k : inputSince(mark, "KEYBOARD_ACTION_V2"))
+            if (k.find("flags: 2") != std::string::npos || k.find("flags: 3") != std::string::npos) return true;
+        return false;
+    }));
+    mark = client.demo.out().size();
     // A letter, then Right Control, an extended key. Right Control goes by its key code:
     // named, xdotool would press Left Control with it (the modifier it belongs to).
     run("xdotool key a");

@@ -4,7 +4,9 @@
 // xdotool. Until the help is closed the stream is greyed out and takes no input.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include "../../shell/X11TestSupport.h"
 
@@ -60,6 +62,20 @@ inline bool closeMouseModeHelp(Display* d, Window w, x11test::Pixels* shown = nu
     if (shown) *shown = shot;
     if (!x11test::click(w, ok.centreX(), ok.centreY())) return false;
     return x11test::waitUntil([&] { return !dialogButton(x11test::capture(d, w)).found(); }, 5000);
+}
+
+// The screen reads the grey-out about every 100 ms, so keys are still held back for a moment
+// after the dialog has gone from the picture. Taps Shift in the focused window, which changes
+// nothing on the machine, until the release of a key reaches it (`releaseArrived` tells), so
+// that every key a test sends next is taken. False when none arrived.
+inline bool waitUntilKeysFlow(const std::function<bool()>& releaseArrived, int timeoutMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!releaseArrived()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        if (std::system("xdotool key shift >/dev/null 2>&1") != 0) return false;
+        x11test::waitUntil(releaseArrived, 200);
+    }
+    return true;
 }
 
 }  // namespace streamtest

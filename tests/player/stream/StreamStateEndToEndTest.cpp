@@ -244,6 +244,12 @@ TEST_F(StreamStateEndToEnd, ThePictureAndTheSoundArriveAndKeysAndThePointerReach
 
     xdotool("windowfocus --sync " + std::to_string(w));
     streamer.clearFrames();
+    ASSERT_TRUE(streamtest::waitUntilKeysFlow([&] {
+        for (const auto& r : requests(Request::KEYBOARD_ACTION_V2))
+            if (r.keyactionv2().flags() & 2) return true;
+        return false;
+    }));
+    streamer.clearFrames();
     // A letter, then Right Control, an extended key. Right Control goes by its key code:
     // named, xdotool would press Left Control with it (the modifier it belongs to).
     xdotool("key a");
