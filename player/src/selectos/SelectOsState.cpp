@@ -64,8 +64,10 @@ SelectOsState::SelectOsState(PlayerMainWindow* window, int commandId, std::chron
 }
 
 SelectOsState::~SelectOsState() {
-    window_->clientState().removeListener(static_cast<IListenerBase<ClientStateEvents>*>(this));
-    window_->playerApi().removeListener(static_cast<IListenerBase<PlayerApiEvents>*>(this));
+    // A poll or an error that the facade's worker announces while the screen goes (the
+    // switch to the stream) must not reach a screen that is gone.
+    window_->clientState().removeListenerAndWait(static_cast<IListenerBase<ClientStateEvents>*>(this));
+    window_->playerApi().removeListenerAndWait(static_cast<IListenerBase<PlayerApiEvents>*>(this));
     window_->setApiErrorsShownByScreen(false);
     connectionCheck_.reset();
     mainWidgets_.clear();

@@ -169,7 +169,7 @@ StreamState::StreamState(PlayerMainWindow* window, int commandId, const Timings&
 }
 
 StreamState::~StreamState() {
-    window_->clientState().removeListener(this);
+    window_->clientState().removeListenerAndWait(this);
     cancelMessages();
     {
         std::lock_guard<std::mutex> g(reconnectGate_->mutex);

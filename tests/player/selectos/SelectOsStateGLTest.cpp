@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "SelectOsTestSupport.h"
 #include "gui/Button.h"
@@ -519,6 +526,92 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
     ASSERT_NE(begin, std::string::npos);
     ASSERT_NE(finish, std::string::npos);
     EXPECT_LT(begin, finish) << "the replacement is made before the running check is destroyed";
+}
+
+// Events from the facade's worker may be under way when the screen goes (the switch to the
+// stream): a call that has begun is waited out, so it never reaches a screen that is gone.
+namespace {
+
+struct HeldEvent {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool released = false;
+    std::vector<std::string> log;
+    void record(const char* what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        log.push_back(what);
+    }
+};
+HeldEvent* heldEvent = nullptr;
+
+// The real screen, whose event handlers first wait until the test lets them go on.
+class HeldSelectOs : public SelectOsState {
+public:
+    using SelectOsState::SelectOsState;
+    void onEvent(ClientStateEvents event) override {
+        hold();
+        SelectOsState::onEvent(event);
+        heldEvent->record("event handled");
+    }
+    void onEvent(PlayerApiEvents event) override {
+        hold();
+        SelectOsState::onEvent(event);
+        heldEvent->record("event handled");
+    }
+
+private:
+    static void hold() {
+        std::unique_lock<std::mutex> lock(heldEvent->mutex);
+        heldEvent->entered = true;
+        heldEvent->changed.notify_all();
+        heldEvent->changed.wait(lock, [] { return heldEvent->released; });
+    }
+};
+
+}  // namespace
+
+TEST(SelectOsState, GoingAwayWaitsOutAnEventAlreadyUnderWay) {
+    const struct {
+        const char* name;
+        std::function<void(PlayerMainWindow&)> raise;
+    } sources[] = {
+        // The model announces under its own lock, the facade with no lock held.
+        {"account model", [](PlayerMainWindow& w) { w.clientState().notify(kDesktopsChanged); }},
+        {"web facade", [](PlayerMainWindow& w) { w.playerApi().notify(kPlayerApiTaskError); }},
+    };
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.name);
+        HeldEvent held;
+        heldEvent = &held;
+        PlayerMainWindow window(fastTimings());  // never opened
+        // Without a screen the window would open its error popup.
+        window.playerApi().removeListener(&window);
+        auto* screen = new HeldSelectOs(&window, kCommandSelectionScreen);
+        std::thread worker([&] { source.raise(window); });
+        {
+            std::unique_lock<std::mutex> lock(held.mutex);
+            held.changed.wait(lock, [&] { return held.entered; });
+        }
+        std::atomic<bool> gone{false};
+        std::thread render([&] {
+            delete screen;
+            held.record("screen gone");
+            gone = true;
+        });
+        // A screen that did not wait would be gone while the call is still held; the call
+        // is let go once it is, or after a while.
+        for (int i = 0; i < 60 && !gone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        {
+            std::lock_guard<std::mutex> lock(held.mutex);
+            held.released = true;
+        }
+        held.changed.notify_all();
+        worker.join();
+        render.join();
+        EXPECT_EQ(held.log, (std::vector<std::string>{"event handled", "screen gone"}));
+        heldEvent = nullptr;
+    }
 }
 
 int main(int argc, char** argv) {
