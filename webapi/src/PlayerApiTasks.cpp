@@ -65,8 +65,16 @@ bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineReq
         [&] { api->clientState.setVmOperationEta(eta); });
 }
 
+std::int32_t CreateAndStartVMTask::machineOperation() const { return desktop.isEmpty() ? kVmCreating : kVmStarting; }
+
+std::int32_t DeleteVMTask::machineOperation() const { return kVmDeleting; }
+
+std::int32_t StopVMTask::machineOperation() const {
+    return operationState > kVmFailed ? operationState : kNoOperation;
+}
+
 bool CreateAndStartVMTask::run() {
-    return runMachineOperation(desktop.isEmpty() ? kVmCreating : kVmStarting,
+    return runMachineOperation(machineOperation(),
                                [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
                                    return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken,
                                                                          desktop, eta);

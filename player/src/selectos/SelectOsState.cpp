@@ -373,6 +373,8 @@ bool SelectOsState::onCommand(int id) {
             break;
         case kCommandPlansAfterStop: restartAfterStop_ = true; break;
         case kCommandCreateAndStartMachine:
+            // A second click on a plan before the loading panel covers the plans.
+            if (selectos::machineOperationUnderWay(window_->clientState())) break;
             setStatus("text_select_os_loading");
             window_->playerApi().createAndStartVm(std::make_shared<PostMessageUITask>(window_, kCommandNone));
             break;

@@ -369,6 +369,77 @@ TEST_F(SelectionScreen, StopAndDeleteSendTheirRequestsAndFollowTheMachine) {
     });
 }
 
+TEST_F(SelectionScreen, OneClickSendsOneRequestWhileAPollHoldsTheWorker) {
+    const struct {
+        const char* name;
+        std::string machine;
+        std::string path;                          // the operation's request
+        std::function<Widget*(SelectOsState&)> item;  // what the user clicks, twice
+        std::string panelsAfter;
+    } cases[] = {
+        {"restart", desktop("On"), "/client/stop_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.accessTable()->settings()->restartItem(); }, "access"},
+        {"delete", desktop("On"), "/client/delete_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.accessTable()->settings()->deleteItem(); }, "access"},
+        {"select", desktop("Off"), "/client/start_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.planTable()->highColumn()->selectButton(); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub->reset();
+        setAccount("Gamer", 0, "[" + c.machine + "]");
+        run([&](SelectionWindow& w) {
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << describe(w);
+            if (std::string(c.name) == "select") {
+                clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->mainButton(); });
+                ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "plans"; })) << panelsOf(w);
+            } else {
+                clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->settings()->gearButton(); });
+                ASSERT_TRUE(x11test::waitUntil([&] {
+                    return fromScreen<bool>(w, [](SelectOsState& s) { return s.accessTable()->settings()->isMenuOpen(); });
+                }));
+            }
+            // The machine polls take their time: the next one holds the facade's one worker.
+            stub->control("fault", R"({"path": "/client/get_desktop.json", "delay": 4, "times": -1})");
+            stub->control("clear_log");
+            ASSERT_TRUE(x11test::waitUntil([&] {
+                for (const LoggedRequest& r : stub->log())
+                    if (r.path == "/client/get_desktop.json") return true;
+                return false;
+            }));
+            // A double click: the second comes while the first is still waiting for the worker.
+            const Rect r = fromScreen<Rect>(w, [&](SelectOsState& s) {
+                Widget* widget = c.item(s);
+                return Rect{widget->x, widget->y, widget->width, widget->height};
+            });
+            const Window win = x11test::findWindow(x.get(), kTitle);
+            const std::string at = std::to_string(r.x + r.width / 2) + " " + std::to_string(r.y + r.height / 2);
+            ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(win) + " " + at +
+                                   " click --repeat 2 --delay 80 1")
+                                      .c_str()),
+                      0);
+            // The loading panel covers the panels at once, before the request could go out.
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << describe(w);
+            screenshot(x, std::string("held-") + c.name);
+            std::size_t sentBefore = 0;
+            for (const LoggedRequest& logged : stub->log())
+                if (logged.path == c.path) ++sentBefore;
+            EXPECT_EQ(sentBefore, 0u) << "the poll still holds the worker";
+            stub->control("clear_faults");
+
+            // Once the poll is through, the one request runs and the screen follows the machine.
+            if (c.panelsAfter.empty())
+                EXPECT_TRUE(waitForScreen(w, kCommandStreamScreen)) << describe(w);
+            else
+                EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == c.panelsAfter; }, 15000)) << describe(w);
+            std::size_t sent = 0;
+            for (const LoggedRequest& logged : stub->log())
+                if (logged.path == c.path) ++sent;
+            EXPECT_EQ(sent, 1u) << "one click, one request";
+        });
+    }
+}
+
 TEST_F(SelectionScreen, AMessageCoversThePanelsAndItsActionBringsBackTheRightOne) {
     setAccount("Gamer", 0, "[" + desktop("Off") + "]",
                R"([{"id": 5, "title": "News", "body": "A new data centre opened.",

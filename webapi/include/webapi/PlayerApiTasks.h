@@ -31,8 +31,13 @@ public:
     // itself, with one "Ok" action; any other status does nothing.
     void reportApiStatus(const ClientAPIJson& client);
 
-protected:
+    // The machine operation (create, start, stop, delete) the task stands for, which the
+    // facade marks in the model as soon as the task is queued; -1 for the other tasks.
+    virtual std::int32_t machineOperation() const { return kNoOperation; }
+
     static constexpr std::int32_t kNoOperation = -1;
+
+protected:
 
     struct RequestOptions {
         int attempts = 1;
@@ -59,6 +64,7 @@ public:
     CreateAndStartVMTask(PlayerApi* owner, DesktopInfo machine)
         : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
     bool run() override;
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
 };
 
@@ -66,6 +72,7 @@ class DeleteVMTask : public PlayerApiTaskBase {
 public:
     DeleteVMTask(PlayerApi* owner, DesktopInfo machine) : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
     bool run() override;
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
 };
 
@@ -75,6 +82,8 @@ public:
     StopVMTask(PlayerApi* owner, DesktopInfo machine, std::int32_t state)
         : PlayerApiTaskBase(owner), desktop(std::move(machine)), operationState(state) {}
     bool run() override;
+    // A stop with the idle state (the end of a session) shows no operation.
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
     std::int32_t operationState;
 };
