@@ -670,6 +670,9 @@ bool StreamState::onScroll(GLFWwindow*, double, double dy) {
 }
 
 bool StreamState::onClose(GLFWwindow*) {
+    // A machine of the command line has no account behind it: there is no session to end
+    // at the service, and closing ends the player.
+    if (mainWindow_->isDirectConnection()) return true;
     mainWindow_->postCommand(kCommandCloseAllDialogs);
     mainWindow_->postCommand(kCommandCloseSession);
     return false;

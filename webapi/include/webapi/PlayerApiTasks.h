@@ -45,10 +45,13 @@ protected:
         bool reportStatus = false;                   // messages for status -2 and 2
         bool reportFailure = true;                   // onTaskUnhandledError when it fails
         bool notify = true;                          // ... raising kPlayerApiTaskError
+        bool needsPlatform = true;                   // sent to the user's platform address
     };
     using Request = std::function<bool(ClientAPIJson& client, const UserInfo& user)>;
 
     // The common run: attempts, operation state, reports. onSuccess runs after a success.
+    // A request for the user's platform is not sent while the platform is not known (no
+    // account: a direct connection, or a token the service refused); it fails quietly.
     bool runRequest(const RequestOptions& options, const Request& request, const std::function<void()>& onSuccess);
 
     using MachineRequest = std::function<bool(ClientAPIJson& client, const UserInfo& user, std::int32_t& eta)>;
