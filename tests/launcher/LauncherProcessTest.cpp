@@ -240,3 +240,29 @@ TEST(NimbrostaClientLauncher, ATickedRememberBoxKeepsTheLoginFromOneStartToTheNe
         EXPECT_FALSE(std::filesystem::exists(userData)) << "unticked, the login is forgotten";
     }
 }
+
+TEST(NimbrostaClientLauncher, ALinkThatCannotOpenSaysWhyInTheLog) {
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    StubService stub;
+    useStubService(stub);
+    testsupport::TempDir home;
+    testsupport::ScopedEnv data("XDG_DATA_HOME", home.path().c_str());
+    testsupport::ScopedEnv opener("NIMBROSTA_URL_OPENER", "/nonexistent/xdg-open");
+    clienttest::Installation app;
+    ASSERT_TRUE(app.start({"--launcher"}));
+    const Window launcher = x11test::waitForWindow(x.get(), "Nimbrosta Launcher");
+    ASSERT_NE(launcher, 0u) << app.err();
+    ASSERT_TRUE(x11test::waitUntil([&] { return greenAt(x.get(), launcher, 450, 345); }, 10000));
+    // "Forgot password?", left of the remember box.
+    ASSERT_TRUE(x11test::click(launcher, 340, kRememberY));
+    const std::string line =
+        "]: the web page did not open: /nonexistent/xdg-open could not be started: No such file or directory\n";
+    EXPECT_TRUE(x11test::waitUntil([&] { return app.out().find(line) != std::string::npos; })) << app.out();
+    x11test::sendKey(x.get(), launcher, XK_Escape);
+    EXPECT_EQ(app.wait(), 0);
+    const std::string out = app.out();
+    const std::size_t at = out.find(line);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(out.rfind("[E][", at), out.rfind('\n', at) + 1) << "an error line: " << out;
+}
