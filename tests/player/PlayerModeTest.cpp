@@ -92,6 +92,10 @@ TEST_F(PlayerMode, TheDirectModeOpensTheStreamScreenAndEndsOnClose) {
     EXPECT_EQ(app.err(), "");
     const std::string out = app.out();
     EXPECT_NE(out.find("]: Connecting to:127.0.0.1 token of 9 characters\n"), std::string::npos) << out;
+    // Connecting is progress; only what fails is an error (nothing listens on that port).
+    const std::size_t connecting = out.find("]: connecting to: 127.0.0.1 5555 <token of 9 characters>\n");
+    ASSERT_NE(connecting, std::string::npos) << out;
+    EXPECT_EQ(out.rfind("[I][", connecting), out.rfind('\n', connecting) + 1) << out;
     EXPECT_EQ(out.find("Zq7Secret"), std::string::npos) << out;
     EXPECT_TRUE(paths(*stub).empty()) << "no account, no web requests";
 }
