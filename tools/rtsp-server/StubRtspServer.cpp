@@ -178,36 +178,39 @@ void StubRtspServer::loadVideo() {
     // Access units: one starts at a delimiter or at a slice whose first macroblock is 0 (a
     // first_mb_in_slice of 0 is the single bit 1), together with the units since the last
     // slice of the one before.
-    std::vector<std::vector<std::uint8_t>> all;
-    std::vector<std::size_t> starts;  // index in all of each access unit's first unit
+    std::vector<std::size_t> starts;  // index in nals of each access unit's first unit
     std::size_t lead = 0;             // units after the last slice
     bool hasSlice = false;
-    for (const auto& n : nals) {
-        std::vector<std::uint8_t> nal(data.begin() + static_cast<long>(n.first),
-                                      data.begin() + static_cast<long>(n.first + n.second));
-        if (nal.empty()) continue;
+    for (std::size_t k = 0; k < nals.size(); ++k) {
+        const std::uint8_t* nal = data.data() + nals[k].first;
+        const std::size_t size = nals[k].second;
+        if (size == 0) {
+            if (hasSlice) ++lead;
+            continue;
+        }
         const int type = nal[0] & 0x1f;
         if ((type == 7 || type == 8) && parameterSets_.size() < 2)
-            parameterSets_.push_back(base64(std::string(nal.begin(), nal.end())));
+            parameterSets_.push_back(base64(std::string(nal, nal + size)));
         const bool slice = type >= 1 && type <= 5;
-        const bool firstSlice = slice && nal.size() > 1 && (nal[1] & 0x80) != 0;
-        if (starts.empty()) starts.push_back(0);
+        const bool firstSlice = slice && size > 1 && (nal[1] & 0x80) != 0;
+        if (starts.empty()) starts.push_back(k);
         if (hasSlice && (type == 9 || firstSlice)) {
-            starts.push_back(all.size() - lead);
+            starts.push_back(k - lead);
             hasSlice = false;
         }
-        all.push_back(std::move(nal));
         if (slice) hasSlice = true;
         lead = slice || !hasSlice ? 0 : lead + 1;
     }
     if (!hasSlice && !starts.empty()) starts.pop_back();  // no picture at the end
-    starts.push_back(all.size() - lead);
+    starts.push_back(nals.size() - lead);
 
     const std::size_t mtu = options_.mtu;
     std::uint32_t frameIndex = 0;
     for (std::size_t au = 0; au + 1 < starts.size(); ++au) {
-        const std::vector<std::vector<std::uint8_t>> pending(all.begin() + long(starts[au]),
-                                                             all.begin() + long(starts[au + 1]));
+        std::vector<std::vector<std::uint8_t>> pending;
+        for (std::size_t k = starts[au]; k < starts[au + 1]; ++k)
+            if (nals[k].second > 0)
+                pending.emplace_back(data.begin() + long(nals[k].first), data.begin() + long(nals[k].first + nals[k].second));
         std::vector<Packet> packets;
         const std::uint32_t ts = frameIndex * (90000u / static_cast<std::uint32_t>(options_.fps));
         std::size_t k = 0;

@@ -160,11 +160,13 @@ TEST(H264VideoSinkImpl, GStreamersSlicedPicturesDecodeAsFFmpegDecodesThemOverUdp
         const std::vector<std::string> reference =
             mediatest::referenceDigests(mediatest::readFile(data + recording + ".h264"));
         ASSERT_EQ(reference.size(), 6u) << recording;
-        for (const bool tcp : {false, true}) {
-            SCOPED_TRACE(std::string(recording) + (tcp ? " over TCP" : " over UDP"));
+        for (const bool tcp : {false, true})
+        for (const bool recorded : {true, false}) {
+            SCOPED_TRACE(std::string(recording) + (tcp ? " over TCP" : " over UDP") +
+                         (recorded ? "" : ", packets made by the stand-in"));
             VideoOverTcp setting(tcp ? "1" : "0");
             StubRtspServerOptions o;
-            o.rtpFile = data + recording + ".rtp";
+            (recorded ? o.rtpFile : o.h264File) = data + recording + (recorded ? ".rtp" : ".h264");
             o.audio = false;
             o.fps = 100;
             o.loops = 1;
