@@ -96,7 +96,10 @@ inline std::vector<std::string> referenceDigests(const std::vector<std::uint8_t>
 // sink's onFrame counts them into the statistics.
 class DecodingVideoConsumer : public IRenderImplementation {
 public:
-    explicit DecodingVideoConsumer(int flags = kRenderWholeFrames | kRenderIdrOnLoss) : flags_(flags) {
+    // fromKeyFrame: deliveries before the first one with an IDR picture are passed over, as
+    // a stream joined in the middle of a group of pictures decodes into garbage until then.
+    explicit DecodingVideoConsumer(int flags = kRenderWholeFrames | kRenderIdrOnLoss, bool fromKeyFrame = false)
+        : flags_(flags), waitForKeyFrame_(fromKeyFrame) {
         const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
         context_ = avcodec_alloc_context3(codec);
         context_->thread_count = 1;  // no frame threading: a picture comes out per frame
@@ -127,6 +130,8 @@ public:
         ++deliveries;
         if (flags & kFrameIdr) ++idrDeliveries;
         if (!context_ || size <= 0) return;
+        if (waitForKeyFrame_ && !(flags & kFrameIdr)) return;
+        waitForKeyFrame_ = false;
         // Parameter sets delivered on their own go to the decoder with the next picture,
         // as a decoder takes no packet without one.
         held_.insert(held_.end(), data, data + size);
@@ -190,6 +195,7 @@ private:
     }
 
     int flags_;
+    bool waitForKeyFrame_;
     AVCodecContext* context_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVFrame* picture_ = nullptr;
