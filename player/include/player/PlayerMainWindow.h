@@ -59,6 +59,10 @@ public:
     // F12 becomes kCommandToggleCursorLock (posted); the in-stream screen decides.
     bool onCursorLockKey() override;
 
+    // Main thread, once the window exists: key events carry the state of CapsLock and
+    // NumLock, which the stream's keypad keys follow.
+    void onCreate() override;
+
     void Command(int id) override;
 
     // ---- render thread ----
