@@ -312,8 +312,6 @@ bool PlayerMainWindow::checkPowerPlan() {
     return powerPlan_->switchToHighPerformance();
 }
 
-void PlayerMainWindow::restorePowerPlan() { powerPlan_->restore(); }
-
 void PlayerMainWindow::onPlayerApiEvent(PlayerApiEvents event) {
     if (event != kPlayerApiTaskError || apiErrorsShownByScreen_.load()) return;
     showMessagePopup(this, LanguageStore::instance().text("text_error"), api_.getLastError(false), kCommandExit);

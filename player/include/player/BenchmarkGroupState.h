@@ -75,8 +75,6 @@ private:
     ConfigStore& config() const;
     // Writes the results and the choice.
     void finish();
-    // The run is over: the power profile switched for it goes back.
-    void endRun();
     void joinLoader();
 
     BenchmarkSetup setup_;
@@ -88,5 +86,4 @@ private:
     int step_ = 0;
     const std::map<int, std::string> decoderNames_;
     std::string renderName_;  // GL_RENDERER as the driver returns it
-    bool powerSwitched_ = false;
 };

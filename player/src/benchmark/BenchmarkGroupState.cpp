@@ -80,7 +80,10 @@ bool BenchmarkGroupState::enter() {
         storage_ = std::move(storage);
         storageLoaded_.store(true, std::memory_order_release);
     });
-    powerSwitched_ = window() && window()->checkPowerPlan();
+    // A profile switched for the run stays for the stream that follows; it goes back when
+    // the player ends, so the stream's own check finds nothing left to do.
+    if (window())
+        window()->checkPowerPlan();
     postCommand(kCommandBenchmarkLoading);
     return true;
 }
@@ -91,7 +94,6 @@ void BenchmarkGroupState::leave() {
         measurement_->stop();
     measurement_.reset();
     joinLoader();
-    endRun();
 }
 
 bool BenchmarkGroupState::update(std::recursive_mutex& guiLock) {
@@ -105,7 +107,6 @@ bool BenchmarkGroupState::update(std::recursive_mutex& guiLock) {
             NIMBROSTA_LOG(50, "BenchmarkGroupState::update") << "no benchmark sample could be loaded";
             step_ = kFinishedStep;
             postCommand(kCommandBenchmarkFileMissing);
-            endRun();
         } else {
             step_ = kSuiteStartStep;
             postCommand(kCommandBenchmarkSuiteStart);
@@ -212,15 +213,6 @@ void BenchmarkGroupState::finish() {
     if (settings.get<std::int32_t>("Benchmark.DXVA", "999999") != kExcluded)
         settings.set("Benchmark.DXVA", kExcluded, true);
     storage_->applyResults(renderName_);
-    endRun();
-}
-
-void BenchmarkGroupState::endRun() {
-    if (!powerSwitched_)
-        return;
-    powerSwitched_ = false;
-    if (window())
-        window()->restorePowerPlan();
 }
 
 void BenchmarkGroupState::joinLoader() {
