@@ -28,6 +28,7 @@
 #include "crashreport/CrashHandlerApi.h"
 #include "launcher/LauncherAppWindowWin32.h"
 #include "player/PlayerMainWindow.h"
+#include "player/PowerPlanSwitcher.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -65,6 +66,14 @@ PriorityBackend realPriorityBackend() {
 
 std::mutex g_priorityMutex;
 PriorityBackend g_priority = realPriorityBackend();
+
+// A process that a signal or a crash ends gets the power profile it switched away from back,
+// as a normal end does. Reports asked for by the program itself do not end it.
+int onCrashReport(ReportCallbackInfoW* info) {
+    if (info && info->stage == kCallbackStageBeforeSender && info->exceptionInfo && !info->exceptionInfo->manual)
+        PowerPlanSwitcher::restoreAfterInterruption();
+    return 1;
+}
 
 // A write to an invalid address, which the crash reporter catches.
 [[noreturn]] void faultNow() {
@@ -235,6 +244,7 @@ bool initApplication() {
     SetThreadName("Main Thread");
     useCrashHandler();
     InstallCrashReporting(kApplicationName, kVersionTextWide, true, libFolderWide().c_str());
+    SetCrashHandlerCallbackW(&onCrashReport, nullptr);
     applyRealtimePriority();
     DisableExceptionSwallowing();
 
