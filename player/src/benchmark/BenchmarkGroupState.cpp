@@ -8,6 +8,7 @@
 #include "player-ui/PlayerCommandIds.h"
 #include "player/BenchmarkStorage.h"
 #include "player/PlayerMainWindow.h"
+#include "player/stream/DebugDiagram.h"
 #include "stream/session/DecoderFlags.h"
 
 namespace {
@@ -73,6 +74,11 @@ bool BenchmarkGroupState::enter() {
         << (otherAdapter ? ", other adapter: " + renderName_ : std::string())
         << (otherVersion ? ", other version" : "");
 
+    if (settings.get<bool>("Debug.Diagram", "0")) {
+        if (PlayerGUI* gui = window() ? window()->getGUI() : nullptr)
+            diagramButton_ = std::make_shared<DebugDiagramButton>(gui);
+    }
+
     // The loader only publishes the storage; the screen joins it once it is loaded, or when
     // it goes.
     loaderThread_ = std::thread([this] {
@@ -94,6 +100,7 @@ void BenchmarkGroupState::leave() {
         measurement_->stop();
     measurement_.reset();
     joinLoader();
+    diagramButton_.reset();
 }
 
 bool BenchmarkGroupState::update(std::recursive_mutex& guiLock) {

@@ -21,6 +21,9 @@
 #include <vector>
 
 #include "../../shell/ShellTestSupport.h"
+#include "../../shell/X11TestSupport.h"
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3native.h>
 #include "BenchmarkTestSupport.h"
 #include "TestRenderPlugin.h"
 #include "TestSupport.h"
@@ -29,6 +32,7 @@
 #include "player/BenchmarkStorage.h"
 #include "player/PlayerMainWindow.h"
 #include "player/RenderPluginModule.h"
+#include "player/stream/DebugDiagram.h"
 #include "stream/session/DecoderFlags.h"
 
 using namespace shelltest;
@@ -37,6 +41,11 @@ using testsupport::TempDir;
 using Ints = std::vector<int>;
 using benchtest::FakePowerProfiles;
 using benchtest::sample;
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
 
 namespace {
 
@@ -292,6 +301,62 @@ TEST(BenchmarkGroupState, AWholeRunPostsItsCommandsAndWritesTheChoice) {
     EXPECT_EQ(again.at("Decoder.Resolution"), "FULLHD");
     EXPECT_EQ(again.at("Decoder.Bitrate"), "HI");
     EXPECT_EQ(again.at("Benchmark.Version"), BenchmarkStorage::kVersionTag);
+}
+
+TEST(BenchmarkGroupState, ARunWithDebugDiagramSetShowsTheDiagramButton) {
+    TestRenderPluginState& plugin = counting();
+    for (const bool diagram : {true, false}) {
+        SCOPED_TRACE(diagram ? "Debug.Diagram set" : "Debug.Diagram not set");
+        plugin.reset();
+        plugin.acceptedFlags = kDecoderSoftware;
+        plugin.decodeDelayUs[kDecoderSoftware] = 20000;  // a run of four seconds
+        Installation app;
+        app.addSample("hdready_low", sample(200));
+        if (diagram)
+            app.config.set<bool>("Debug.Diagram", true, true);
+        BenchmarkWindow window(app.setup());
+        // The button's place and label while the run goes on; none when it has no button.
+        struct Seen {
+            bool button = false;
+            std::string label;
+            int x = 0, y = 0;
+            bool diagramShown = false;
+        };
+        auto look = [&] {
+            return onMain<Seen>([&] {
+                std::lock_guard<std::recursive_mutex> gui(window.guiLock());
+                std::lock_guard<std::recursive_mutex> state(window.stateMutex());
+                Seen seen;
+                auto* screen = dynamic_cast<BenchmarkGroupState*>(window.currentState());
+                DebugDiagramButton* b = screen ? screen->diagramButton() : nullptr;
+                if (b && b->isVisible()) {
+                    seen = {true, b->text(), b->x + b->width / 2, b->y + b->height / 2, b->diagram() != nullptr};
+                }
+                return seen;
+            });
+        };
+        Seen seen;
+        runWindow(window, [&] {
+            if (!window.saw(56) || plugin.decodeCalls < 3)
+                return false;
+            seen = look();
+            if (seen.button) {
+                // A click shows the diagram.
+                const Window xw = glfwGetX11Window(window.getWindow());
+                EXPECT_TRUE(x11test::click(xw, seen.x, seen.y));
+                EXPECT_TRUE(x11test::waitUntil([&] { return look().diagramShown; }, 5000));
+                x11test::Connection x;
+                const x11test::Pixels shot = x11test::capture(x.get(), xw);
+                EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/benchmark-debug-diagram.png", shot.width,
+                                              shot.height, shot.rgba.data()));
+            }
+            return true;
+        });
+        EXPECT_EQ(seen.button, diagram);
+        if (diagram) {
+            EXPECT_EQ(seen.label, "DD");
+        }
+    }
 }
 
 TEST(BenchmarkGroupState, SamplesCutShortOrMissing) {
