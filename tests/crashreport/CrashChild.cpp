@@ -11,9 +11,15 @@
 //   report <flags> <file> <key>  a crash on a hooked "Worker" thread of a process that added a
 //                         file, properties and a registry key to its reports
 //   idle                  installs and waits to be killed
+//   pool-overflow         a stack overflow in a task on a thread pool's worker
+//   end-request           ends with 0 when a SIGTERM or SIGINT from outside asks it to end
+//                         (as the client's start-up arranges it); "self" sends itself SIGTERM
+//   end-from-thread       the start-up's uninstall, run on a thread of its own
 // Lines on standard output tell the test what happened.
 
+#include <atomic>
 #include <cfenv>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +32,10 @@
 #include <unistd.h>
 
 #include "core/SystemHelpers.h"
+#include "core/ThreadPool.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "platform/EndRequest.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -90,6 +99,16 @@ __attribute__((noinline)) void crashInWorker() {
     volatile int* volatile address = nullptr;
     *address = 42;
 }
+
+class OverflowTask : public TaskBase {
+public:
+    OverflowTask() : TaskBase(false) {}
+    bool run() override {
+        std::printf("worker %ld\n", static_cast<long>(syscall(SYS_gettid)));
+        std::fflush(stdout);
+        return TriggerTestCrash(34) == 0;  // a stack overflow
+    }
+};
 
 int reportScenario(std::uint32_t flags, const std::string& file, const std::string& key, const char* uploadUrl) {
     const std::wstring upload = uploadUrl ? utf8ToWide(uploadUrl) : std::wstring();
@@ -181,6 +200,35 @@ int main(int argc, char** argv) {
         std::printf("installed\n");
         std::fflush(stdout);
         sleep(30);
+        return 0;
+    }
+    if (scenario == "pool-overflow") {
+        if (install(CR_INST_ALL_HOOKS) != 0) return 3;
+        ThreadPool pool(1);
+        pool.post(std::make_shared<OverflowTask>());
+        sleep(30);
+        return 0;
+    }
+    if (scenario == "end-request") {
+        platform::catchEndRequests();
+        if (install(CR_INST_ALL_HOOKS) != 0) return 3;
+        static std::atomic<bool> requested{false};
+        platform::setEndRequestHandler([] { requested.store(true); });
+        std::printf("installed\n");
+        std::fflush(stdout);
+        if (argc >= 5 && std::string(argv[4]) == "self") kill(getpid(), SIGTERM);
+        for (int i = 0; i < 3000 && !requested.load(); ++i) usleep(10 * 1000);
+        std::printf("end requested %d\n", requested.load() ? 1 : 0);
+        std::printf("uninstall %d\n", UninstallCrashHandler());
+        return 0;
+    }
+    if (scenario == "end-from-thread") {
+        useCrashHandler();
+        if (!InstallCrashReporting(L"NimbrostaClient", L"0.0.33-2-gc4ebe4b", true, g_senderFolder.c_str())) return 3;
+        std::printf("installed\n");
+        int result = -1;
+        std::thread([&result] { result = UninstallCrashReporting(); }).join();
+        std::printf("uninstall %d\n", result);
         return 0;
     }
     if (scenario == "report" && argc >= 7) {

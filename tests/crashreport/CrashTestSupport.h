@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <dirent.h>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
@@ -58,6 +59,21 @@ inline std::vector<std::string> crashNames() {
         closedir(d);
     }
     return names;
+}
+
+// The crash ids of the descriptions in /dev/shm that the process made.
+inline std::vector<std::string> descriptionsOfProcess(pid_t pid) {
+    std::vector<std::string> ids;
+    for (const std::string& name : crashNames()) {
+        if (name.size() != 36) continue;
+        std::string bytes(crashreport::kDescriptionHeaderSize, '\0');
+        std::ifstream file("/dev/shm/" + name, std::ios::binary);
+        if (!file.read(&bytes[0], static_cast<std::streamsize>(bytes.size()))) continue;
+        const crashreport::CrashDescriptionReader d(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        if (bytes.size() == crashreport::kDescriptionHeaderSize && d.u32(crashreport::hdr::kProcessId) == static_cast<std::uint32_t>(pid))
+            ids.push_back(name);
+    }
+    return ids;
 }
 
 struct ChildRun {
