@@ -15,6 +15,11 @@
 //   end-request           ends with 0 when a SIGTERM or SIGINT from outside asks it to end
 //                         (as the client's start-up arranges it); "self" sends itself SIGTERM
 //   end-from-thread       the start-up's uninstall, run on a thread of its own
+//   screen <flags> <video ms> <wait ms> <file>  asks for a screenshot (and, when video ms is
+//                         not 0, a video of that duration at 10 pictures a second, 320 x 180),
+//                         adds the file, waits, then crashes on a worker
+//   full-disk             the report's dump can only go to a full device (/dev/full), then
+//                         a crash
 // Lines on standard output tell the test what happened.
 
 #include <atomic>
@@ -23,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <pthread.h>
 #include <string>
@@ -109,6 +115,18 @@ public:
         return TriggerTestCrash(34) == 0;  // a stack overflow
     }
 };
+
+// Before the sender runs: the report folder's temporary dump leads to /dev/full, which
+// refuses every write as a full disk does.
+int fullDiskCallback(ReportCallbackInfoW* info) {
+    if (info->stage != kCallbackStageBeforeSender) return kCallbackCallAgain;
+    const std::string folder = wideToUtf8(info->reportFolder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink("/dev/full", folder + "/crashdump.bin.tmp");
+    std::printf("folder %s\n", folder.c_str());
+    std::fflush(stdout);
+    return kCallbackCallAgain;
+}
 
 int reportScenario(std::uint32_t flags, const std::string& file, const std::string& key, const char* uploadUrl) {
     const std::wstring upload = uploadUrl ? utf8ToWide(uploadUrl) : std::wstring();
@@ -229,6 +247,27 @@ int main(int argc, char** argv) {
         int result = -1;
         std::thread([&result] { result = UninstallCrashReporting(); }).join();
         std::printf("uninstall %d\n", result);
+        return 0;
+    }
+    if (scenario == "screen" && argc >= 8) {
+        const std::uint32_t flags = static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 0));
+        if (install(flags) != 0) return 3;
+        AddCrashReportFileA(argv[7], nullptr, nullptr, 0);
+        std::printf("screenshot %d\n", AddCrashReportScreenshot(0));
+        const int videoMs = std::atoi(argv[5]);
+        if (videoMs > 0) {
+            const std::int32_t size[2] = {320, 180};
+            std::printf("video %d\n", AddCrashReportVideo(0, videoMs, 100, size, 0));
+        }
+        std::fflush(stdout);
+        usleep(static_cast<useconds_t>(std::atoi(argv[6])) * 1000);
+        std::thread([] { crashInWorker(); }).join();
+        return 0;
+    }
+    if (scenario == "full-disk") {
+        if (install(CR_INST_ALL_HOOKS | CR_INST_DONT_SEND_REPORT) != 0) return 3;
+        SetCrashHandlerCallbackW(&fullDiskCallback, nullptr);
+        crashInWorker();
         return 0;
     }
     if (scenario == "report" && argc >= 7) {
