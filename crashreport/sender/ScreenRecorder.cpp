@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -48,6 +49,8 @@ std::int64_t ScreenRecorder::keptMs() const {
 }
 
 bool ScreenRecorder::open(int width, int height) {
+    // The encoder's own progress lines would join the sender's messages.
+    av_log_set_level(AV_LOG_ERROR);
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec) codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
     if (!codec) {
