@@ -26,6 +26,7 @@
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "platform/EndRequest.h"
 #include "launcher/LauncherAppWindowWin32.h"
 #include "player/PlayerMainWindow.h"
 #include "updater/UpdaterWindow.h"
@@ -233,8 +234,13 @@ bool initApplication() {
     config.checkVersion();
 
     SetThreadName("Main Thread");
+    // Before the crash reporter, which passes on the SIGTERM and SIGINT it does not take
+    // (those from outside the process) to what was installed before it.
+    platform::catchEndRequests();
     useCrashHandler();
     InstallCrashReporting(kApplicationName, kVersionTextWide, true, libFolderWide().c_str());
+    // A logout, `kill` or Ctrl+C ends the client as closing its window does.
+    platform::setEndRequestHandler([] { GLFWApp::instance().requestClose(); });
     applyRealtimePriority();
     DisableExceptionSwallowing();
 
@@ -297,6 +303,8 @@ int runClient(int argc, char** argv) {
     if ((mode == kModeUpdater || mode == kModeLauncher || mode == kModePlayer) && !window)
         std::exit(windowFailureExitCode(mode));
     if (window) GLFWApp::instance().run(window);
+    // The client is ending already.
+    platform::setEndRequestHandler(nullptr);
 
     UninstallCrashReporting();
     google::protobuf::ShutdownProtobufLibrary();
