@@ -10,6 +10,7 @@
 #include "player/PlayerMainWindow.h"
 #include "player/stream/DebugDiagram.h"
 #include "stream/session/DecoderFlags.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ bool BenchmarkGroupState::enter() {
 
     // The loader only publishes the storage; the screen joins it once it is loaded, or when
     // it goes.
-    loaderThread_ = std::thread([this] {
+    loaderThread_ = platform::startThread([this] {
         auto storage = std::make_shared<BenchmarkStorage>(versionTag_, setup_.libFolder, setup_.config);
         storage_ = std::move(storage);
         storageLoaded_.store(true, std::memory_order_release);
