@@ -29,6 +29,7 @@
 #include "platform/EndRequest.h"
 #include "launcher/LauncherAppWindowWin32.h"
 #include "player/PlayerMainWindow.h"
+#include "player/PowerPlanSwitcher.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -66,6 +67,15 @@ PriorityBackend realPriorityBackend() {
 
 std::mutex g_priorityMutex;
 PriorityBackend g_priority = realPriorityBackend();
+
+// A process that a crash ends gets the power profile it switched away from back, as a normal
+// end (also one asked for by a signal from outside) does. Reports asked for by the program
+// itself do not end it.
+int onCrashReport(ReportCallbackInfoW* info) {
+    if (info && info->stage == kCallbackStageBeforeSender && info->exceptionInfo && !info->exceptionInfo->manual)
+        PowerPlanSwitcher::restoreAfterInterruption();
+    return 1;
+}
 
 // A write to an invalid address, which the crash reporter catches.
 [[noreturn]] void faultNow() {
@@ -239,6 +249,7 @@ bool initApplication() {
     platform::catchEndRequests();
     useCrashHandler();
     InstallCrashReporting(kApplicationName, kVersionTextWide, true, libFolderWide().c_str());
+    SetCrashHandlerCallbackW(&onCrashReport, nullptr);
     // A logout, `kill` or Ctrl+C ends the client as closing its window does.
     platform::setEndRequestHandler([] { GLFWApp::instance().requestClose(); });
     applyRealtimePriority();
