@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "../crashreport/CrashNames.h"
 #include "../shell/X11TestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "gui/testing/GLTestWindow.h"
@@ -47,10 +48,15 @@ public:
     std::string outFile = dir.file("stdout");
     platform::ProcessHandle process;
 
-    // portableInstalled: the program folder has its "lib" folder (an installed client).
+    // portableInstalled: the program folder has its "lib" folder (an installed client)
+    // with the crash-report sender, so the crash handler installs.
     explicit UpdaterRun(bool portableInstalled) {
         fs::create_directories(portableInstalled ? app + "/lib" : app);
         fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/NimbrostaClient", exe);
+        if (portableInstalled) {
+            for (const char* file : {"CrashReportSender", "crashreport_lang.ini"})
+                fs::copy_file(std::string(NIMBROSTA_LIB_DIR) + "/" + file, app + "/lib/" + file);
+        }
         fs::create_directories(data);
     }
     ~UpdaterRun() {
@@ -72,6 +78,7 @@ public:
     bool start(const StubService& stub) {
         ScopedEnv home("HOME", dir.file("home").c_str());
         ScopedEnv xdg("XDG_DATA_HOME", data.c_str());
+        ScopedEnv state("XDG_STATE_HOME", dir.file("home/.local/state").c_str());
         ScopedEnv service("NIMBROSTA_SERVICE_URL", stub.baseUrl().c_str());
         ScopedEnv update("NIMBROSTA_UPDATE_URL", stub.baseUrl().c_str());
         ScopedEnv ca("NIMBROSTA_EXTRA_ROOT_CA", stub.caPath().c_str());
@@ -220,6 +227,8 @@ TEST(UpdaterMode, FilesToUpdateLandWithTheirMd5AndModesThenTheLauncherStarts) {
     // "Connecting to 127.0.0.1:<port> and downloading updates, please wait..."
     screen.expectLabelInside(false);
     EXPECT_EQ(run.wait(), 1) << run.out();
+    // The updater ends from an engine worker; its crash handler's shared names go with it.
+    EXPECT_EQ(crashtest::descriptionsOfProcess(run.process.pid), std::vector<std::string>());
 
     // The running program was replaced by the launcher stand-in, which kept its mode.
     ASSERT_TRUE(waitForFile(run.launched));
