@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/Process.h"
+#include "platform/Thread.h"
 
 namespace platform {
 
@@ -25,7 +25,7 @@ int openUrl(const std::string& url, std::function<void(int exitStatus)> onEnd) {
         return 0;
     }
     // The opener may run as long as the browser it started: nobody waits for it but this.
-    std::thread([process, onEnd]() mutable {
+    startThread([process, onEnd]() mutable {
         waitForExit(process, -1);
         releaseProcess(process);
         onEnd(process.exitStatus);
