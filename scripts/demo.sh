@@ -20,6 +20,8 @@
 #
 # BUILD_DIR names another build folder (default build). The whole client keeps its per-user
 # folders (XDG data, state, config and cache) and the stand-ins' test CA in <build>/demo.
+# In every mode but the last, crash reports go to the stand-in service (its /dump_win),
+# never to an outside address.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: bash scripts/demo.sh [player|updater|launcher|-- ARGS]"
@@ -38,7 +40,7 @@ build=${BUILD_DIR:-build}
 targets="NimbrostaClient"
 case "$mode" in
   all) targets="$targets CrashReportSender render-ffmpeg benchmark_samples nimbrosta-stub-service nimbrosta-rtsp-server nimbrosta-stub-streamer" ;;
-  player) targets="$targets nimbrosta-stub-streamer nimbrosta-rtsp-server render-ffmpeg" ;;
+  player) targets="$targets nimbrosta-stub-streamer nimbrosta-rtsp-server render-ffmpeg nimbrosta-stub-service" ;;
   updater|launcher) targets="$targets nimbrosta-stub-service" ;;
 esac
 echo "Building $targets in $build/."
@@ -114,7 +116,8 @@ if [ "$mode" = updater ] || [ "$mode" = launcher ]; then
   echo "stand-in service on $url (sign in as user@example.com / secret)"
   args=()
   if [ "$mode" = launcher ]; then args=(--launcher); fi
-  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$ca" "$client" "${args[@]}" || true
+  NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$ca" \
+    NIMBROSTA_CRASH_UPLOAD_URL="$url/dump_win" "$client" "${args[@]}" || true
   exit 0
 fi
 
@@ -139,8 +142,12 @@ if [ "$mode" = player ]; then
   logs=$(mktemp -d)
   temporary+=("$logs")
   start_stream_standins "$logs"
+  # A direct connection asks nothing of the web service; the stand-in service only takes
+  # the crash reports.
+  start_service "$logs/service.log" "$logs/ca"
   echo "stand-in RTSP server on 127.0.0.1:$rtsp, stand-in streamer on 127.0.0.1:$port; the requests the streamer receives follow as \"streamer: ...\" lines"
-  "$client" --ip 127.0.0.1 --port "$port" --token demo-token
+  NIMBROSTA_EXTRA_ROOT_CA="$ca" NIMBROSTA_CRASH_UPLOAD_URL="$url/dump_win" \
+    "$client" --ip 127.0.0.1 --port "$port" --token demo-token
   exit 0
 fi
 
@@ -162,5 +169,5 @@ echo "sign in as user@example.com / secret; the streamer's requests follow as \"
 # the pipe to cat as its standard output, so cat ends when the last of them has ended.
 XDG_DATA_HOME=$demo/data XDG_STATE_HOME=$demo/state XDG_CONFIG_HOME=$demo/config XDG_CACHE_HOME=$demo/cache \
   NIMBROSTA_SERVICE_URL="$url" NIMBROSTA_UPDATE_URL="$url" NIMBROSTA_EXTRA_ROOT_CA="$ca" \
-  NIMBROSTA_ELEVATION_COMMAND="" "$client" 2>&1 | cat || true
+  NIMBROSTA_CRASH_UPLOAD_URL="$url/dump_win" NIMBROSTA_ELEVATION_COMMAND="" "$client" 2>&1 | cat || true
 echo "the client has ended; stopping the stand-ins"

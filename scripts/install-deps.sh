@@ -10,7 +10,7 @@ PKGS=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates zlib1g-dev libpng-dev
   libfreetype-dev libfontconfig-dev fontconfig
   libglfw3-dev libglew-dev libgl1-mesa-dri libgl-dev mesa-utils xvfb xauth x11-utils x11-xserver-utils libx11-dev libxrandr-dev
-  imagemagick xdotool
+  imagemagick xdotool xdg-utils
   libopus-dev libspeexdsp-dev libasound2-dev alsa-utils
   rapidjson-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg

@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint32_t kDisabledText = 0xff7f7f7f;
 constexpr int kBoxSize = 16;
 constexpr int kBoxGap = 4;
+constexpr int kKeyEnter = 257;
 
 }  // namespace
 
@@ -43,6 +44,16 @@ void CheckBox::onClick() {
     PlayerGUI* gui = gui_;
     const int id = commandId_;
     gui->sendCommand(id);
+}
+
+bool CheckBox::onKeyDown(int key, int scancode, int mods) {
+    if (key == kKeyEnter && !enterToggles_) return false;
+    return ButtonCommon::onKeyDown(key, scancode, mods);
+}
+
+bool CheckBox::onKeyUp(int key, int scancode, int mods) {
+    if (key == kKeyEnter && !enterToggles_) return false;
+    return ButtonCommon::onKeyUp(key, scancode, mods);
 }
 
 void CheckBox::draw(AbstractGraphicsContext* context) {

@@ -16,8 +16,8 @@
 #include "launcher/LauncherLogonState.h"
 #include "launcher/Rc4Cipher.h"
 #include "platform/Process.h"
-#include "platform/Url.h"
 #include "webapi/ClientAPIJson.h"
+#include "webapi/OpenURLTask.h"
 
 namespace fs = std::filesystem;
 
@@ -164,7 +164,7 @@ void LauncherAppWindowBase::Command(int id) {
             close();
             return;
         case LauncherCommand::OpenUserPageAndExit:
-            platform::openUrl(getServiceBaseUrl() + "/users/client");
+            OpenURLTask::openInBrowser(getServiceBaseUrl() + "/users/client");
             close();
             return;
         default:

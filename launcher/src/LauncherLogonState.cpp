@@ -62,6 +62,10 @@ LauncherLogonState::LauncherLogonState(LauncherApp* window, PlayerGUI* gui)
     forgot_ = std::make_shared<Static>(gui, text.text("text_forgot_pwd"), 0, gui->getFont("launcher-small"), white,
                                        Static::kWholeLabelLink, openPageOnClick(api, getServiceBaseUrl() + "/"));
     remember_ = std::make_shared<CheckBox>(gui, text.text("text_remember"), 0, gui->getFont("launcher-small"));
+    // Enter signs in from anywhere on the screen. Had it also toggled the box that was
+    // ticked last (and so has the focus), the login would be forgotten by the very key
+    // that sent it.
+    remember_->setEnterToggles(false);
     signIn_ = std::make_shared<Button>(gui, text.text("text_login"), 0, gui->getFont("signin-bold"));
     signIn_->setCommandTask(std::make_shared<GuiLoginTask>(&api, this));
     signIn_->setColor(gui->getColor("so-green-idle"));

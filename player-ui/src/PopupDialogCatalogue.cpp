@@ -215,8 +215,12 @@ DialogDescription PopupDialogManager::commandDialog(int dialogId) {
             // 28 ends the player, 29 goes back to the machine selection.
             const int after = dialogId == 28 ? kCommandExit : kCommandBack;
             const DesktopInfo m = machine();
-            TaskPtr stopOnWorker = w->playerApi().wrap(then(stop(m, kStopAndEnd), post(after)));
-            styled(d.addButton(text("button_end_session"), stopOnWorker), kRed, kSessionButtonWidth);
+            // A machine of the command line is not the service's to stop: ending the session
+            // only leaves it.
+            TaskPtr endSession = w->isDirectConnection()
+                                     ? TaskPtr(post(after))
+                                     : w->playerApi().wrap(then(stop(m, kStopAndEnd), post(after)));
+            styled(d.addButton(text("button_end_session"), endSession), kRed, kSessionButtonWidth);
             styled(d.addButton(text("button_leave_running"), post(after)), kAmber, kSessionButtonWidth);
             styled(d.addButton(text("button_cancel"), close()), kGreen, kSessionButtonWidth);
             break;

@@ -290,6 +290,10 @@ bool PlayerMainWindow::switchState(PlayerWindowState* next) {
 void PlayerMainWindow::connectDirect(const std::string& ip, int port, const std::string& token,
                                      const std::string& osName) {
     initialCommand_ = kCommandStreamScreen;
+    // No account and no machine list: there is no selection screen to go back to, and
+    // leaving the stream ends the player.
+    direct_ = true;
+    backMap_[kCommandStreamScreen] = kCommandNone;
     DesktopInfo machine;
     machine.name = osName;
     machine.state = "On";

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -88,4 +93,62 @@ TEST(Listenable, ConcurrentNotifyAndRegistration) {
     stop = true;
     notifier.join();
     SUCCEED();
+}
+
+TEST(Listenable, RemovingAndWaitingOutlastsACallUnderWayOnAnotherThread) {
+    Listenable<TestEvents> source;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false, released = false;
+    std::vector<std::string> log;
+    const auto record = [&](const char* what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        log.push_back(what);
+    };
+    Recorder blocking;
+    blocking.onCall = [&](TestEvents) {
+        std::unique_lock<std::mutex> lock(mutex);
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+        log.push_back("call returns");
+    };
+    source.addListener(&blocking);
+    std::thread notifier([&] { source.notify(TestEvents::First); });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered; });
+    }
+    std::atomic<bool> removed{false};
+    std::thread remover([&] {
+        source.removeListenerAndWait(&blocking);
+        record("removed");
+        removed = true;
+    });
+    // A removal that did not wait would come back while the call is still held; the call is
+    // let go once it has, or after a while.
+    for (int i = 0; i < 60 && !removed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    notifier.join();
+    remover.join();
+    EXPECT_EQ(log, (std::vector<std::string>{"call returns", "removed"}));
+    source.notify(TestEvents::Second);
+    EXPECT_EQ(blocking.seen.size(), 1u);
+
+    // Inside a notification of the same source, on its thread, it only removes; a listener
+    // may also raise a further event there.
+    Recorder self;
+    self.onCall = [&](TestEvents value) {
+        if (value == TestEvents::First) source.notify(TestEvents::Second);
+        source.removeListenerAndWait(&self);
+    };
+    source.addListener(&self);
+    source.notify(TestEvents::First);
+    EXPECT_EQ(self.seen, (std::vector<TestEvents>{TestEvents::First, TestEvents::Second}));
+    source.notify(TestEvents::First);
+    EXPECT_EQ(self.seen.size(), 2u);
 }

@@ -270,6 +270,17 @@ TEST(CheckBox, TogglesThenSendsItsCommand) {
     box.setChecked(false);
     EXPECT_EQ(seen.size(), 3u);
 
+    // On a form where Enter submits, Enter passes the box by: only Space toggles it.
+    box.setEnterToggles(false);
+    EXPECT_FALSE(bench.key(kKeyEnter, 1));
+    EXPECT_FALSE(bench.key(kKeyEnter, 0));
+    EXPECT_FALSE(box.isChecked());
+    EXPECT_TRUE(bench.key(kKeySpace, 1));
+    EXPECT_TRUE(bench.key(kKeySpace, 0));
+    EXPECT_TRUE(box.isChecked());
+    EXPECT_EQ(bench.handler.commands, (Commands{42, 42, 42, 42}));
+    box.setChecked(false);
+
     // The glyph follows the checked and hovered states.
     struct Case {
         bool checked, hover;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "RecordingUrlOpener.h"
@@ -35,4 +36,25 @@ TEST(Url, OpenUrlHandsTheUrlToTheOpener) {
     EXPECT_EQ(platform::openUrl(""), EINVAL);
     ScopedEnv missing("NIMBROSTA_URL_OPENER", "/nonexistent/opener");
     EXPECT_EQ(platform::openUrl("https://example.test/"), ENOENT);
+}
+
+TEST(Url, TheOpenersEndIsReportedWithItsStatus) {
+    testsupport::TempDir dir;
+    for (const int status : {0, 3}) {
+        SCOPED_TRACE(status);
+        const std::string script = dir.file("opener-" + std::to_string(status));
+        testsupport::writeFile(script, "#!/bin/sh\nexit " + std::to_string(status) + "\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        ScopedEnv opener("NIMBROSTA_URL_OPENER", script.c_str());
+        std::promise<int> ended;
+        ASSERT_EQ(platform::openUrl("https://example.test/", [&](int exitStatus) { ended.set_value(exitStatus); }), 0);
+        std::future<int> reported = ended.get_future();
+        ASSERT_EQ(reported.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_EQ(reported.get(), status);
+    }
+    // An opener that could not be started reports only through the result.
+    ScopedEnv missing("NIMBROSTA_URL_OPENER", "/nonexistent/opener");
+    bool called = false;
+    EXPECT_EQ(platform::openUrl("https://example.test/", [&](int) { called = true; }), ENOENT);
+    EXPECT_FALSE(called);
 }

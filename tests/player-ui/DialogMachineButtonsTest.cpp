@@ -139,6 +139,32 @@ TEST_F(DialogMachineButtons, EndSessionStopsOnTheWorkerThenPosts) {
     }
 }
 
+TEST_F(DialogMachineButtons, EndSessionOfAMachineFromTheCommandLineOnlyLeavesIt) {
+    // No account stands behind a direct connection: its one machine is not the service's.
+    for (const int command : {kCommandLogOut, kCommandCloseSession}) {
+        SCOPED_TRACE(command);
+        stub->reset();
+        DialogBench bench(fastTimings());
+        bench.window.direct = true;
+        ClientState& s = bench.window.api.clientState;
+        DesktopInfo machine;
+        machine.name = "Ubuntu";
+        machine.state = "On";
+        machine.ip = "127.0.0.1";
+        machine.port = 5555;
+        machine.streamerKey = "key";
+        s.setDesktops({machine});
+        s.setSelectedDesktop("Ubuntu");
+        bench.send(command);
+        for (std::size_t button : {0u, 1u}) {  // "End session", "Keep running"
+            click(bench, button);
+            drain(bench.window.api);
+            EXPECT_EQ(bench.window.takePosted(), Ids{command == kCommandLogOut ? kCommandExit : kCommandBack});
+        }
+        EXPECT_TRUE(stub->log().empty()) << "nothing is asked of the web service";
+    }
+}
+
 TEST_F(DialogMachineButtons, StreamPlanAndRestartLeaveTheStreamBeforeTheirRequest) {
     struct Case {
         int command;

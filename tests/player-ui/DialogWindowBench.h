@@ -65,6 +65,7 @@ public:
     int allocateCommandId() override { return nextId_++; }
     std::recursive_mutex& guiMutex() const override { return guiMutex_; }
     GLFWAppWindow& appWindow() override { std::abort(); }
+    bool isDirectConnection() const override { return direct; }
 
     // The commands posted so far, taken out of the queue without running them.
     std::vector<int> takePosted() {
@@ -82,6 +83,7 @@ public:
 
     PlayerApi api;
     PopupDialogManager manager;
+    bool direct = false;  // a machine of the command line
 
 private:
     PlayerGUI* gui_;

@@ -329,6 +329,35 @@ TEST(PlayerMainWindow, ADirectConnectionStartsWithTheStreamOfItsOneMachine) {
     EXPECT_EQ(out.find("secret-key"), std::string::npos) << "the streamer key never reaches the log";
 }
 
+TEST(PlayerMainWindow, ADirectConnectionEndsThePlayerWhenItsStreamIsLeft) {
+    // No account and no machine list stand behind it: the close button and back (the
+    // session dialogs' buttons, a give-up after failed connections) end the player instead
+    // of leading to an empty machine selection.
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    for (const bool closeButton : {true, false}) {
+        SCOPED_TRACE(closeButton ? "close button" : "back");
+        RecordingWindow window(false);
+        window.connectDirect("127.0.0.1", 5555, "secret-key", "Ubuntu");
+        EXPECT_TRUE(window.isDirectConnection());
+        ASSERT_TRUE(window.create(640, 360, "player", true, true));
+        const Window xw = glfwGetX11Window(window.getWindow());
+        std::atomic<bool> ended{false};
+        std::thread script([&] {
+            EXPECT_TRUE(waitForScreen(window, kCommandStreamScreen));
+            EXPECT_EQ(onMain<int>([&] { return window.backCommand(); }), kCommandNone);
+            if (closeButton) x11test::sendDeleteWindow(x.get(), xw);
+            else postCommand(&window, kCommandBack);
+            EXPECT_TRUE(x11test::waitUntil([&] { return ended.load(); }));
+            if (!ended) window.close();
+        });
+        GLFWApp::instance().run(&window);
+        ended = true;
+        script.join();
+        EXPECT_FALSE(window.trace.has("P:119")) << "no machine selection";
+    }
+}
+
 TEST(PlayerMainWindow, InputReachesTheScreenWithoutAllocatingWhileScreensSwitch) {
     RecordingWindow window;
     ASSERT_TRUE(window.create(640, 360, "player", true, true));

@@ -32,7 +32,8 @@ struct DemoSetup {
         testsupport::writeFile(cmake, "#!/bin/sh\necho \"$*\" >> '" + cmakeLog + "'\n");
         chmod(cmake.c_str(), 0755);
         fs::create_directories(build + "/bin");
-        for (const char* program : {"NimbrostaClient", "nimbrosta-stub-streamer", "nimbrosta-rtsp-server"})
+        for (const char* program :
+             {"NimbrostaClient", "nimbrosta-stub-streamer", "nimbrosta-rtsp-server", "nimbrosta-stub-service"})
             fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/" + program, build + "/bin/" + program);
         fs::copy(NIMBROSTA_LIB_DIR, build + "/bin/lib", fs::copy_options::recursive);
         fs::remove(build + "/bin/lib/config.ini");
@@ -101,7 +102,7 @@ TEST(DemoScript, BuildsWhatThePlayerDemoRunsAndShowsTheStreamersRequests) {
     const std::string calls = demo.cmakeCalls();
     EXPECT_NE(calls.find("--build " + demo.build + " -j "), std::string::npos) << calls;
     EXPECT_NE(calls.find(" --target NimbrostaClient --target nimbrosta-stub-streamer --target nimbrosta-rtsp-server"
-                         " --target render-ffmpeg\n"),
+                         " --target render-ffmpeg --target nimbrosta-stub-service\n"),
               std::string::npos)
         << calls;
     EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 2) << "one configure, one build:\n" << calls;
@@ -115,6 +116,15 @@ TEST(DemoScript, BuildsWhatThePlayerDemoRunsAndShowsTheStreamersRequests) {
     // instead, and the script then stops its stand-ins and ends.
     const long pid = x11test::windowPid(x.get(), w);
     ASSERT_GT(pid, 0);
+    // A crash report would go to the stand-in service, never to an outside address.
+    const std::string upload = testsupport::environmentValue(pid_t(pid), "NIMBROSTA_CRASH_UPLOAD_URL");
+    const std::string local = "https://127.0.0.1:";
+    EXPECT_EQ(upload.rfind(local, 0), 0u) << upload;
+    const std::size_t path = upload.find('/', local.size());
+    ASSERT_NE(path, std::string::npos) << upload;
+    EXPECT_EQ(upload.substr(path), "/dump_win");
+    EXPECT_TRUE(testsupport::acceptsOnLoopback(std::stoi(upload.substr(local.size(), path - local.size())))) << upload;
+    EXPECT_FALSE(testsupport::environmentValue(pid_t(pid), "NIMBROSTA_EXTRA_ROOT_CA").empty()) << "its test CA is trusted";
     kill(pid_t(pid), SIGKILL);
     EXPECT_NE(demo.wait(), -1) << demo.err();
     EXPECT_NE(demo.out().find("streamer: [0] seq "), std::string::npos) << demo.out();

@@ -102,17 +102,6 @@ int ignoreGoneWindows(Display*, XErrorEvent* e) {
     std::abort();
 }
 
-bool accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return connected;
-}
-
 struct Rgb {
     int r = 0, g = 0, b = 0;
 };
@@ -230,7 +219,7 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     WholeClient client;
     ASSERT_TRUE(client.start());
     ASSERT_TRUE(x11test::waitUntil([&] { return client.announced(); }, 30000)) << client.demo.out() << client.demo.err();
-    for (const int port : client.ports) EXPECT_TRUE(accepts(port)) << port;
+    for (const int port : client.ports) EXPECT_TRUE(testsupport::acceptsOnLoopback(port)) << port;
     StubService service(StubService::Running{}, client.serviceUrl, client.caPath());
 
     // The updater: a first run in these per-user folders asks for the firewall exception.
@@ -261,6 +250,9 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     const Window player = x11test::waitForWindow(x.get(), "Nimbrosta");
     ASSERT_NE(player, 0u) << client.demo.out();
     ClientWindow playerWindow(x.get(), player);
+    // A crash report would go to the stand-in service, never to an outside address.
+    EXPECT_EQ(testsupport::environmentValue(pid_t(x11test::windowPid(x.get(), player)), "NIMBROSTA_CRASH_UPLOAD_URL"),
+              client.serviceUrl + "/dump_win");
 
     // Its first start runs the decoder benchmark on the samples (colour bars, red on the
     // left) and stores the choice in the program's config.ini, then goes on to machine
@@ -440,7 +432,7 @@ TEST(DemoScript, TheWholeClientFromTheUpdaterThroughSignInToAPlayingStreamAndBac
     x11test::sendDeleteWindow(x.get(), launcher);
     EXPECT_EQ(client.demo.wait(20000), 0) << client.demo.out() << client.demo.err();
     EXPECT_NE(client.demo.out().find("the client has ended; stopping the stand-ins"), std::string::npos);
-    for (const int port : client.ports) EXPECT_FALSE(accepts(port)) << port;
+    for (const int port : client.ports) EXPECT_FALSE(testsupport::acceptsOnLoopback(port)) << port;
 
     // Nothing was written into the home folder: the per-user folders are the build's.
     std::vector<std::string> inHome;

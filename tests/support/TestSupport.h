@@ -1,7 +1,8 @@
 #pragma once
 // Helpers shared by the test suites and benchmarks: stdout capture, temporary folders,
-// files, environment, thrown texts and loopback listeners.
+// files, environment (ours and another process's), thrown texts and loopback sockets.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
@@ -117,6 +119,33 @@ inline int listenOnLoopback(int& port, int receiveBuffer = 0) {
     }
     port = ntohs(a.sin_port);
     return fd;
+}
+
+// Whether something accepts TCP connections on 127.0.0.1 at port.
+inline bool acceptsOnLoopback(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// The value of a variable in the environment the process started with; "" when it has
+// none (or the process is gone).
+inline std::string environmentValue(pid_t pid, const std::string& name) {
+    const std::string environment = readFile("/proc/" + std::to_string(pid) + "/environ");
+    const std::string key = name + "=";
+    for (std::size_t at = 0; at < environment.size();) {
+        std::size_t end = environment.find('\0', at);
+        if (end == std::string::npos) end = environment.size();
+        if (environment.compare(at, key.size(), key) == 0) return environment.substr(at + key.size(), end - at - key.size());
+        at = end + 1;
+    }
+    return std::string();
 }
 
 }  // namespace testsupport

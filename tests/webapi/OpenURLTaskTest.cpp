@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <sys/stat.h>
 #include <thread>
+
+#include "TestSupport.h"
 
 #include "RecordingUrlOpener.h"
 
@@ -103,6 +107,39 @@ TEST(OpenURLTask, TheBrowserGetsOnlyWebPages) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
             EXPECT_FALSE(opener.opened());
         }
+    }
+}
+
+TEST(OpenURLTask, APageThatDoesNotOpenIsLoggedWithTheReason) {
+    testsupport::TempDir dir;
+    const std::string noBrowser = dir.file("opener-without-browser");
+    testsupport::writeFile(noBrowser, "#!/bin/sh\nexit 3\n");  // as xdg-open finding no browser
+    chmod(noBrowser.c_str(), 0755);
+    const struct {
+        std::string opener;
+        std::string reason;
+    } cases[] = {
+        {"/nonexistent/opener", "/nonexistent/opener could not be started: No such file or directory"},
+        {noBrowser, noBrowser + " ended with status 3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.opener);
+        testsupport::ScopedEnv opener("NIMBROSTA_URL_OPENER", c.opener.c_str());
+        const std::string line = "]: the web page did not open: " + c.reason + "\n";
+        const std::string out = captureStdout([&] {
+            EXPECT_TRUE(ThreadPool::execute(
+                std::make_shared<OpenURLTask>(OpenURLTask::Browser, "https://example.com/users/client").get()));
+            // The opener's end is reported from a thread of its own.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (std::chrono::steady_clock::now() < end) {
+                std::fflush(stdout);
+                if (testsupport::readFile("/proc/self/fd/1").find(line) != std::string::npos) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        const std::size_t at = out.find(line);
+        ASSERT_NE(at, std::string::npos) << out;
+        EXPECT_EQ(out.rfind("[E][", at), out.rfind('\n', at) + 1) << "an error line: " << out;
     }
 }
 

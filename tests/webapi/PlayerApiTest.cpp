@@ -9,6 +9,7 @@
 #include "webapi/PlayerApi.h"
 
 #include "FnTask.h"
+#include "TestSupport.h"
 #include "RecordingUrlOpener.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,30 @@ TEST_F(PlayerApi, TheSameErrorIsReportedOnceAndPollFailuresRaiseNoEvent) {
     EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e"})) << "another text came in between";
     EXPECT_EQ(api.getLastError(true), "e");
     EXPECT_EQ(api.getLastError(false), "");
+}
+
+TEST_F(PlayerApi, WithoutAnAccountPlatformNothingIsSentOrReported) {
+    // A direct connection (a machine of the command line) has no account: requests for the
+    // platform would go to a host-less address and fail three times with a useless error.
+    ::PlayerApi api(fastTimings());
+    ErrorEvents events(api);
+    DesktopInfo machine;
+    machine.name = "Ubuntu";
+    machine.state = "On";
+    const std::string out = testsupport::captureStdout([&] {
+        api.post(api.makeStopVMTask(machine, kVmStopping));
+        api.post(api.makeMonitorAllVmStatusTask());
+        api.post(api.makeGetMessagesTask());
+        api.post(api.makeSetTimoutTask(30));
+        drain(api);
+    });
+    EXPECT_TRUE(events.texts().empty());
+    EXPECT_EQ(api.getLastError(false), "");
+    EXPECT_EQ(api.clientState.getVmOperationState(), kVmFailed) << "the stop asked for ended at once";
+    std::size_t notSent = 0;
+    for (std::size_t at = out.find("[W]"); at != std::string::npos; at = out.find("[W]", at + 1))
+        notSent += out.compare(out.find("]: ", at) + 3, 9, "not sent:") == 0 ? 1 : 0;
+    EXPECT_EQ(notSent, 4u) << out;
 }
 
 TEST_F(PlayerApi, AStartSendsTheChosenPlanAndTheMachinesDataCentre) {

@@ -81,7 +81,8 @@ UpdaterAPIJson::UpdaterAPIJson(const std::atomic<bool>* cancel) : cancel_(cancel
 
 bool UpdaterAPIJson::fetch(const char* function, const std::string& url, rapidjson::Document& doc) {
     if (client.get(url) && parseResponse(doc)) return true;
-    LogLine(0, function, __LINE__).stream() << "failed";
+    // A warning: the request is tried again, and a last failure shows on the error screen.
+    LogLine(40, function, __LINE__).stream() << "failed";
     return false;
 }
 

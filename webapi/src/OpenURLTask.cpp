@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "core/LogLine.h"
 #include "platform/Url.h"
@@ -23,16 +24,27 @@ bool isWebUrl(const std::string& url) {
 
 }  // namespace
 
+void OpenURLTask::openInBrowser(const std::string& url) {
+    if (!isWebUrl(url)) {
+        NIMBROSTA_LOG(50, "OpenURLTask::run") << "not a web page, not opened (" << url.size() << " bytes)";
+        return;
+    }
+    // Nobody waits for the page; when it does not open, the log says why.
+    const std::string opener = platform::urlOpenerProgram();
+    const int error = platform::openUrl(url, [opener](int exitStatus) {
+        if (exitStatus != 0)
+            NIMBROSTA_LOG(50, "OpenURLTask::run") << "the web page did not open: " << opener
+                                                  << " ended with status " << exitStatus;
+    });
+    if (error != 0)
+        NIMBROSTA_LOG(50, "OpenURLTask::run") << "the web page did not open: " << opener
+                                              << " could not be started: " << std::strerror(error);
+}
+
 bool OpenURLTask::run() {
     switch (mode_) {
     case Browser:
-        if (!isWebUrl(url_)) {
-            NIMBROSTA_LOG(50, "OpenURLTask::run") << "not a web page, not opened (" << url_.size() << " bytes)";
-            break;
-        }
-        // The opener's own result is not checked: the page either opens or it does not, and
-        // there is nobody to tell.
-        platform::openUrl(url_);
+        openInBrowser(url_);
         break;
     case Get:
     case Post: {

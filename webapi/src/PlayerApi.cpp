@@ -97,6 +97,14 @@ void PlayerApi::onTaskUnhandledError(const std::string& text, bool notifyListene
 }
 
 void PlayerApi::post(TaskPtr task) {
+    // A machine operation shows in the model from the moment it is asked for, not only once
+    // the worker gets to it: the worker may be busy with a poll for a while, and the screens
+    // must not offer the same operation again meanwhile.
+    if (auto* request = dynamic_cast<PlayerApiTaskBase*>(task.get())) {
+        const std::int32_t operation = request->machineOperation();
+        if (operation != PlayerApiTaskBase::kNoOperation && !isShutDown())
+            clientState.compareAndSetVmOperationState(operation, kVmIdle);
+    }
     std::lock_guard<std::mutex> guard(mutex_);
     if (pool_) pool_->post(std::move(task));
 }

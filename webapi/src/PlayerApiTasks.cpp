@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/LogLine.h"
+
 #include "webapi/ClientAPIJson.h"
 #include "webapi/PlayerApi.h"
 
@@ -30,6 +32,13 @@ bool PlayerApiTaskBase::runRequest(const RequestOptions& options, const Request&
                                    const std::function<void()>& onSuccess) {
     ClientState& state = api->clientState;
     const UserInfo user = state.getUser();
+    if (options.needsPlatform && user.tarnholdUrl.empty()) {
+        // A host-less address would only fail, three times, and say nothing useful.
+        LogLine(40, "PlayerApiTaskBase::runRequest", __LINE__).stream()
+            << "not sent: no account platform is known";
+        if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, options.operationState);
+        return false;
+    }
     ClientAPIJson client;
     api->configure(client);
     if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(options.operationState, kVmIdle);
@@ -65,8 +74,16 @@ bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineReq
         [&] { api->clientState.setVmOperationEta(eta); });
 }
 
+std::int32_t CreateAndStartVMTask::machineOperation() const { return desktop.isEmpty() ? kVmCreating : kVmStarting; }
+
+std::int32_t DeleteVMTask::machineOperation() const { return kVmDeleting; }
+
+std::int32_t StopVMTask::machineOperation() const {
+    return operationState > kVmFailed ? operationState : kNoOperation;
+}
+
 bool CreateAndStartVMTask::run() {
-    return runMachineOperation(desktop.isEmpty() ? kVmCreating : kVmStarting,
+    return runMachineOperation(machineOperation(),
                                [&](ClientAPIJson& client, const UserInfo& user, std::int32_t& eta) {
                                    return client.requestCreateAndStartVM(user.tarnholdUrl, user.tarnholdToken,
                                                                          desktop, eta);
@@ -148,6 +165,7 @@ bool GetMessagesTask::run() {
 bool GetTarnholdTokenTask::run() {
     RequestOptions options;
     options.attempts = retryingAttempts();
+    options.needsPlatform = false;  // it asks the service for the platform
     UserInfo refreshed;
     return runRequest(
         options,
@@ -161,6 +179,7 @@ bool GetTarnholdTokenTask::run() {
 bool GetTipTask::run() {
     RequestOptions options;
     options.reportFailure = false;
+    options.needsPlatform = false;
     std::string tip;
     return runRequest(
         options, [&](ClientAPIJson& client, const UserInfo&) { return client.requestGetTip(tip); },

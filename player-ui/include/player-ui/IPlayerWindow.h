@@ -37,6 +37,10 @@ public:
     virtual std::recursive_mutex& guiMutex() const = 0;
     // The window itself, for what the shell offers (logical size, clipboard, close).
     virtual GLFWAppWindow& appWindow() = 0;
+    // Whether the player streams a machine given on its command line (--ip, --port,
+    // --token): no account and no machine list stand behind it, so nothing is asked of the
+    // web service for it.
+    virtual bool isDirectConnection() const { return false; }
 
 protected:
     ~IPlayerWindow() = default;

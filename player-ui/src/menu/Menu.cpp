@@ -70,11 +70,8 @@ Menu::Menu(IPlayerWindow* playerWindow, const StreamMenuVariables& variables, Cu
            borrowed(variables.autoBitrate), borrowed(variables.bitrate), handler) {}
 
 Menu::~Menu() {
-    ClientState& state = window->clientState();
-    state.removeListener(this);
-    // The model announces its events under its own lock: taking it once waits out a call
-    // of onEvent that copied the listener set before the removal.
-    (void)state.hasMessages();
+    // An event the model's worker announces just now must not reach a menu that is gone.
+    window->clientState().removeListenerAndWait(this);
 }
 
 void Menu::onEvent(ClientStateEvents event) {

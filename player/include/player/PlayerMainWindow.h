@@ -82,7 +82,8 @@ public:
     bool switchState(PlayerWindowState* next);
 
     // Before the window opens: the player connects straight to the streamer at ip:port
-    // with token, skipping the benchmark and the machine selection.
+    // with token, skipping the benchmark and the machine selection. With no account behind
+    // the connection, leaving the stream (back, the close button) ends the player.
     void connectDirect(const std::string& ip, int port, const std::string& token, const std::string& osName);
     // When a screen that needs full speed enters: a power-saving scheme posts
     // kCommandPowerModeWarning and is switched to high performance. True when it switched.
@@ -121,6 +122,7 @@ public:
     int allocateCommandId() override { return customCommandCounter_.fetch_add(1); }
     std::recursive_mutex& guiMutex() const override { return guiLock(); }
     GLFWAppWindow& appWindow() override { return *this; }
+    bool isDirectConnection() const override { return direct_; }
 
 protected:
     // The screen a screen command makes (tests replace the screens).
@@ -145,5 +147,6 @@ private:
     std::unique_ptr<PowerPlanSwitcher> powerPlan_;
     PlayerApi api_;
     std::atomic<bool> apiErrorsShownByScreen_{false};
+    bool direct_ = false;  // set before the window opens
     GraphicsContextOpenGL* glContext_ = nullptr;  // render thread
 };

@@ -2,6 +2,7 @@
 // Which of the user's machines the selection screen shows, and what its server state means
 // for the screen. One place, so the panels and the screen never disagree.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,13 @@ inline int operationForServerState(const std::string& state) {
     if (state == "Deleting") return kVmDeleting;
     if (state == "Stopping") return kVmStopping;
     return kVmIdle;
+}
+
+// A create, start, stop or delete is under way (asked for and not yet ended): the screen
+// offers no other one meanwhile, so one click sends one request.
+inline bool machineOperationUnderWay(const ClientState& model) {
+    const std::int32_t state = model.getVmOperationState();
+    return state >= kVmCreating && state <= kVmStoppingOther;
 }
 
 // The machine can be opened: its streamer's address and key are known.

@@ -64,8 +64,10 @@ SelectOsState::SelectOsState(PlayerMainWindow* window, int commandId, std::chron
 }
 
 SelectOsState::~SelectOsState() {
-    window_->clientState().removeListener(static_cast<IListenerBase<ClientStateEvents>*>(this));
-    window_->playerApi().removeListener(static_cast<IListenerBase<PlayerApiEvents>*>(this));
+    // A poll or an error that the facade's worker announces while the screen goes (the
+    // switch to the stream) must not reach a screen that is gone.
+    window_->clientState().removeListenerAndWait(static_cast<IListenerBase<ClientStateEvents>*>(this));
+    window_->playerApi().removeListenerAndWait(static_cast<IListenerBase<PlayerApiEvents>*>(this));
     window_->setApiErrorsShownByScreen(false);
     connectionCheck_.reset();
     mainWidgets_.clear();
@@ -371,6 +373,8 @@ bool SelectOsState::onCommand(int id) {
             break;
         case kCommandPlansAfterStop: restartAfterStop_ = true; break;
         case kCommandCreateAndStartMachine:
+            // A second click on a plan before the loading panel covers the plans.
+            if (selectos::machineOperationUnderWay(window_->clientState())) break;
             setStatus("text_select_os_loading");
             window_->playerApi().createAndStartVm(std::make_shared<PostMessageUITask>(window_, kCommandNone));
             break;

@@ -169,7 +169,7 @@ StreamState::StreamState(PlayerMainWindow* window, int commandId, const Timings&
 }
 
 StreamState::~StreamState() {
-    window_->clientState().removeListener(this);
+    window_->clientState().removeListenerAndWait(this);
     cancelMessages();
     {
         std::lock_guard<std::mutex> g(reconnectGate_->mutex);
@@ -683,6 +683,9 @@ bool StreamState::onScroll(GLFWwindow*, double, double dy) {
 }
 
 bool StreamState::onClose(GLFWwindow*) {
+    // A machine of the command line has no account behind it: there is no session to end
+    // at the service, and closing ends the player.
+    if (mainWindow_->isDirectConnection()) return true;
     mainWindow_->postCommand(kCommandCloseAllDialogs);
     mainWindow_->postCommand(kCommandCloseSession);
     return false;

@@ -13,15 +13,20 @@
 
 namespace {
 
+constexpr int kDebugLevel = 20;
+constexpr int kWarningLevel = 40;
+
 // ALSA's own messages (a missing sound card, an unknown device name) go to our log instead
-// of standard error, which belongs to the program.
+// of standard error, which belongs to the program. They are the details of what our own
+// line says (a device that does not open is a warning: the stream plays on without sound).
 void alsaMessageToLog(const char* file, int line, const char* function, int, const char* format, ...) {
     char text[512];
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    LogLine(0, "ALSA", line).stream() << (file ? file : "") << " " << (function ? function : "") << ": " << text;
+    LogLine(kDebugLevel, "ALSA", line).stream() << (file ? file : "") << " " << (function ? function : "") << ": "
+                                                << text;
 }
 
 void routeAlsaMessages() {
@@ -39,8 +44,11 @@ WindowsAudioRenderer::WindowsAudioRenderer(AudioDeviceOptions options) : options
 WindowsAudioRenderer::~WindowsAudioRenderer() { stop(); }
 
 bool WindowsAudioRenderer::initDevice() {
-    if (snd_pcm_open(&pcm_, options_.device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+    if (const int rc = snd_pcm_open(&pcm_, options_.device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+        rc < 0) {
         pcm_ = nullptr;
+        LogLine(kWarningLevel, "WindowsAudioRenderer::initDevice", __LINE__).stream()
+            << "no sound: the audio device \"" << options_.device << "\" does not open: " << snd_strerror(rc);
         return false;
     }
     snd_pcm_hw_params_t* hw = nullptr;
@@ -65,6 +73,8 @@ bool WindowsAudioRenderer::initDevice() {
     if (!ok || channels == 0) {
         snd_pcm_close(pcm_);
         pcm_ = nullptr;
+        LogLine(kWarningLevel, "WindowsAudioRenderer::initDevice", __LINE__).stream()
+            << "no sound: the audio device \"" << options_.device << "\" does not take 16-bit sound";
         return false;
     }
     deviceRate_ = rate;

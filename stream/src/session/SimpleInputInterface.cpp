@@ -24,7 +24,8 @@ SimpleInputInterface::~SimpleInputInterface() {
 void SimpleInputInterface::SetupConnectionAndStartStream(std::string host, int port, std::string token,
                                                          std::string lang, bool autoStart) {
     // The token is a secret: the line shows its length instead.
-    LogLine(50, "SimpleInputInterface::SetupConnectionAndStartStream", 22).stream()
+    // Progress, not an error: every session and every reconnection starts here.
+    LogLine(0, "SimpleInputInterface::SetupConnectionAndStartStream", 22).stream()
         << "connecting to: " << host << " " << port << " <token of " << token.size() << " characters>";
     StopAllConnections();
     connection.reset();

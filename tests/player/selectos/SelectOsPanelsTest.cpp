@@ -5,6 +5,7 @@
 
 #include "SelectOsTestSupport.h"
 
+#include "FnTask.h"
 #include "core/ConfigStore.h"
 #include "gui/Button.h"
 #include "gui/ImageButton.h"
@@ -232,7 +233,12 @@ TEST_F(Panels, RestartAndDeletePostTheirStatusAtOnceAndSendTheExactRequests) {
         stub->control("clear_log");
         // The web request is held back, so the status command must come before it.
         stub->delay(c.path, 0.5);
-        bench.clickOn(c.restart ? *static_cast<Widget*>(settings.restartItem()) : *settings.deleteItem());
+        Widget& item = c.restart ? *static_cast<Widget*>(settings.restartItem()) : *settings.deleteItem();
+        bench.clickOn(item);
+        EXPECT_EQ(window.posted(), std::vector<int>{c.posted});
+        // The operation shows in the model at once; a second click asks for nothing more.
+        EXPECT_EQ(window.api.clientState.getVmOperationState(), c.restart ? kVmStopping : kVmDeleting);
+        bench.clickOn(item);
         EXPECT_EQ(window.posted(), std::vector<int>{c.posted});
         EXPECT_TRUE(selectostest::waitFor([&] { return !stub->log().empty(); }));
         const std::string target = stub->log().at(0).target;
@@ -240,6 +246,13 @@ TEST_F(Panels, RestartAndDeletePostTheirStatusAtOnceAndSendTheExactRequests) {
         EXPECT_EQ(selectostest::afterVersionHash(target.substr(c.path.size() + 1)),
                   "&tarnhold_token=" + token + "&vm_name=Desktop%201");
         stub->control("clear_faults");
+        // A request queued behind this one would have reached the service by now.
+        std::atomic<bool> drained{false};
+        window.api.post(std::make_shared<testsupport::FnTask>([&] { return drained = true; }));
+        ASSERT_TRUE(selectostest::waitFor([&] { return drained.load(); }));
+        EXPECT_EQ(stub->log().size(), 1u);
+        // The machine poll of the screen would end the operation once the machine settled.
+        window.api.clientState.setVmOperationState(kVmIdle);
     }
 }
 

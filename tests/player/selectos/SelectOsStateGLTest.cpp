@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "SelectOsTestSupport.h"
 #include "gui/Button.h"
@@ -439,6 +446,77 @@ TEST_F(SelectionScreen, StopAndDeleteSendTheirRequestsAndFollowTheMachine) {
     });
 }
 
+TEST_F(SelectionScreen, OneClickSendsOneRequestWhileAPollHoldsTheWorker) {
+    const struct {
+        const char* name;
+        std::string machine;
+        std::string path;                          // the operation's request
+        std::function<Widget*(SelectOsState&)> item;  // what the user clicks, twice
+        std::string panelsAfter;
+    } cases[] = {
+        {"restart", desktop("On"), "/client/stop_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.accessTable()->settings()->restartItem(); }, "access"},
+        {"delete", desktop("On"), "/client/delete_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.accessTable()->settings()->deleteItem(); }, "access"},
+        {"select", desktop("Off"), "/client/start_desktop.json",
+         [](SelectOsState& s) -> Widget* { return s.planTable()->highColumn()->selectButton(); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub->reset();
+        setAccount("Gamer", 0, "[" + c.machine + "]");
+        run([&](SelectionWindow& w) {
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "access"; })) << describe(w);
+            if (std::string(c.name) == "select") {
+                clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->mainButton(); });
+                ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "plans"; })) << panelsOf(w);
+            } else {
+                clickOn(x, w, [](SelectOsState& s) { return s.accessTable()->settings()->gearButton(); });
+                ASSERT_TRUE(x11test::waitUntil([&] {
+                    return fromScreen<bool>(w, [](SelectOsState& s) { return s.accessTable()->settings()->isMenuOpen(); });
+                }));
+            }
+            // The machine polls take their time: the next one holds the facade's one worker.
+            stub->control("fault", R"({"path": "/client/get_desktop.json", "delay": 4, "times": -1})");
+            stub->control("clear_log");
+            ASSERT_TRUE(x11test::waitUntil([&] {
+                for (const LoggedRequest& r : stub->log())
+                    if (r.path == "/client/get_desktop.json") return true;
+                return false;
+            }));
+            // A double click: the second comes while the first is still waiting for the worker.
+            const Rect r = fromScreen<Rect>(w, [&](SelectOsState& s) {
+                Widget* widget = c.item(s);
+                return Rect{widget->x, widget->y, widget->width, widget->height};
+            });
+            const Window win = x11test::findWindow(x.get(), kTitle);
+            const std::string at = std::to_string(r.x + r.width / 2) + " " + std::to_string(r.y + r.height / 2);
+            ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(win) + " " + at +
+                                   " click --repeat 2 --delay 80 1")
+                                      .c_str()),
+                      0);
+            // The loading panel covers the panels at once, before the request could go out.
+            ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "loading"; })) << describe(w);
+            screenshot(x, std::string("held-") + c.name);
+            std::size_t sentBefore = 0;
+            for (const LoggedRequest& logged : stub->log())
+                if (logged.path == c.path) ++sentBefore;
+            EXPECT_EQ(sentBefore, 0u) << "the poll still holds the worker";
+            stub->control("clear_faults");
+
+            // Once the poll is through, the one request runs and the screen follows the machine.
+            if (c.panelsAfter.empty())
+                EXPECT_TRUE(waitForScreen(w, kCommandStreamScreen)) << describe(w);
+            else
+                EXPECT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == c.panelsAfter; }, 15000)) << describe(w);
+            std::size_t sent = 0;
+            for (const LoggedRequest& logged : stub->log())
+                if (logged.path == c.path) ++sent;
+            EXPECT_EQ(sent, 1u) << "one click, one request";
+        });
+    }
+}
+
 TEST_F(SelectionScreen, AMessageCoversThePanelsAndItsActionBringsBackTheRightOne) {
     // The stand-in service's credits message, with its two actions side by side.
     const std::string credits =
@@ -598,6 +676,92 @@ TEST_F(SelectionScreen, TheOperationStateDecidesTheConnectionCheck) {
     ASSERT_NE(begin, std::string::npos);
     ASSERT_NE(finish, std::string::npos);
     EXPECT_LT(begin, finish) << "the replacement is made before the running check is destroyed";
+}
+
+// Events from the facade's worker may be under way when the screen goes (the switch to the
+// stream): a call that has begun is waited out, so it never reaches a screen that is gone.
+namespace {
+
+struct HeldEvent {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool released = false;
+    std::vector<std::string> log;
+    void record(const char* what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        log.push_back(what);
+    }
+};
+HeldEvent* heldEvent = nullptr;
+
+// The real screen, whose event handlers first wait until the test lets them go on.
+class HeldSelectOs : public SelectOsState {
+public:
+    using SelectOsState::SelectOsState;
+    void onEvent(ClientStateEvents event) override {
+        hold();
+        SelectOsState::onEvent(event);
+        heldEvent->record("event handled");
+    }
+    void onEvent(PlayerApiEvents event) override {
+        hold();
+        SelectOsState::onEvent(event);
+        heldEvent->record("event handled");
+    }
+
+private:
+    static void hold() {
+        std::unique_lock<std::mutex> lock(heldEvent->mutex);
+        heldEvent->entered = true;
+        heldEvent->changed.notify_all();
+        heldEvent->changed.wait(lock, [] { return heldEvent->released; });
+    }
+};
+
+}  // namespace
+
+TEST(SelectOsState, GoingAwayWaitsOutAnEventAlreadyUnderWay) {
+    const struct {
+        const char* name;
+        std::function<void(PlayerMainWindow&)> raise;
+    } sources[] = {
+        // The model announces under its own lock, the facade with no lock held.
+        {"account model", [](PlayerMainWindow& w) { w.clientState().notify(kDesktopsChanged); }},
+        {"web facade", [](PlayerMainWindow& w) { w.playerApi().notify(kPlayerApiTaskError); }},
+    };
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.name);
+        HeldEvent held;
+        heldEvent = &held;
+        PlayerMainWindow window(fastTimings());  // never opened
+        // Without a screen the window would open its error popup.
+        window.playerApi().removeListener(&window);
+        auto* screen = new HeldSelectOs(&window, kCommandSelectionScreen);
+        std::thread worker([&] { source.raise(window); });
+        {
+            std::unique_lock<std::mutex> lock(held.mutex);
+            held.changed.wait(lock, [&] { return held.entered; });
+        }
+        std::atomic<bool> gone{false};
+        std::thread render([&] {
+            delete screen;
+            held.record("screen gone");
+            gone = true;
+        });
+        // A screen that did not wait would be gone while the call is still held; the call
+        // is let go once it is, or after a while.
+        for (int i = 0; i < 60 && !gone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        {
+            std::lock_guard<std::mutex> lock(held.mutex);
+            held.released = true;
+        }
+        held.changed.notify_all();
+        worker.join();
+        render.join();
+        EXPECT_EQ(held.log, (std::vector<std::string>{"event handled", "screen gone"}));
+        heldEvent = nullptr;
+    }
 }
 
 int main(int argc, char** argv) {

@@ -8,10 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "stream/media/AudioRenderer.h"
 #include "stream/media/WindowsAudioRenderer.h"
+
+#include "TestSupport.h"
 
 namespace {
 
@@ -182,13 +185,26 @@ TEST(AudioRenderer, GivesUpWhenTheDeviceCannotBeOpened) {
     EXPECT_EQ(r2.shutdowns.load(), 2);
 }
 
-TEST(WindowsAudioRenderer, NoDeviceStaysSilent) {
-    WindowsAudioRenderer r(AudioDeviceOptions{"nonexistent-device", 0, 2, 10});
-    ASSERT_TRUE(waitFor([&] { return !r.renderThreadRunning(); }));
-    EXPECT_FALSE(r.initialised.load());
-    pushBlock(r, 1, 960);
-    EXPECT_EQ(r.queuedBlocks(), 0u);
-    r.stop();
+TEST(WindowsAudioRenderer, NoDeviceStaysSilentAndSaysSo) {
+    const std::string out = testsupport::captureStdout([] {
+        WindowsAudioRenderer r(AudioDeviceOptions{"nonexistent-device", 0, 2, 10});
+        ASSERT_TRUE(waitFor([&] { return !r.renderThreadRunning(); }));
+        EXPECT_FALSE(r.initialised.load());
+        pushBlock(r, 1, 960);
+        EXPECT_EQ(r.queuedBlocks(), 0u);
+        r.stop();
+    });
+    // One warning says what it means; ALSA's own messages are its details.
+    const std::string warning = "]: no sound: the audio device \"nonexistent-device\" does not open: ";
+    const std::size_t at = out.find(warning);
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(out.rfind("[W][", at), out.rfind('\n', at) + 1) << out;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(" ALSA, ") != std::string::npos) {
+            EXPECT_EQ(line.rfind("[D][", 0), 0u) << line;
+        }
+    }
 }
 
 TEST(WindowsAudioRenderer, PlaysIntoAlsaFilePlugin) {

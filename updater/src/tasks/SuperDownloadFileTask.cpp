@@ -106,7 +106,8 @@ bool SuperDownloadFileTask::checkMd5(const std::vector<char>& bytes, const std::
     LogLine(0, function, __LINE__).stream() << "Checking md5 ";
     const std::string computed = md5HexOfBuffer(bytes.data(), bytes.size());
     if (computed == expectedMd5) return true;
-    LogLine(0, function, __LINE__).stream() << "error, md5 is different: " << expectedMd5 << " != " << computed;
+    // A warning: the download is tried again, and only its last failure is an error.
+    LogLine(40, function, __LINE__).stream() << "error, md5 is different: " << expectedMd5 << " != " << computed;
     return false;
 }
 

@@ -33,7 +33,8 @@ enum ClientStateEvents {
 };
 
 // The machine operation in progress (getVmOperationState). Tasks of PlayerApi move it from
-// kVmIdle to 2..5 and 7 and to kVmFailed when they fail; setDesktops and setClientInfo end
+// kVmIdle to 2..5 (from when they are queued) and 7, and to kVmFailed when they fail;
+// setDesktops and setClientInfo end
 // operations; the machine-selection screen also sets and clears it.
 enum VmOperationState {
     kVmIdle = 0,

@@ -4,7 +4,8 @@
 // the launcher post it to their workers. It reports nothing and always succeeds: a GET or
 // POST is tried up to three times, stopping at the first transport success, and its reply
 // is ignored. The browser gets only http and https URLs (the URLs come from the service);
-// anything else is logged and dropped.
+// anything else is logged and dropped. A page that cannot be opened (no opener installed,
+// or the opener found no browser) is logged at level 50 with the reason.
 
 #include <string>
 
@@ -18,6 +19,9 @@ public:
     OpenURLTask(int mode, std::string url) : TaskBase(false), mode_(mode), url_(std::move(url)) {}
 
     bool run() override;
+
+    // Opens url in the browser at once, on the calling thread, as a run of mode 0 does.
+    static void openInBrowser(const std::string& url);
 
     int mode() const { return mode_; }
     const std::string& url() const { return url_; }

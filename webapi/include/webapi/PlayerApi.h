@@ -85,7 +85,9 @@ public:
 
     // ---- the worker ----
     // Queue a task, run it once after delayMs, or every periodMs while its repeat flag stays
-    // set. After shutdown tasks are dropped.
+    // set. After shutdown tasks are dropped. A machine operation (create, start, stop,
+    // delete) that post queues is marked in the model's operation state at once, while
+    // none is under way.
     void post(TaskPtr task);
     void postDelayed(TaskPtr task, int delayMs);
     void postPeriodic(TaskPtr task, int periodMs);

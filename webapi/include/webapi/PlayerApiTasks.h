@@ -31,8 +31,13 @@ public:
     // itself, with one "Ok" action; any other status does nothing.
     void reportApiStatus(const ClientAPIJson& client);
 
-protected:
+    // The machine operation (create, start, stop, delete) the task stands for, which the
+    // facade marks in the model as soon as the task is queued; -1 for the other tasks.
+    virtual std::int32_t machineOperation() const { return kNoOperation; }
+
     static constexpr std::int32_t kNoOperation = -1;
+
+protected:
 
     struct RequestOptions {
         int attempts = 1;
@@ -40,10 +45,13 @@ protected:
         bool reportStatus = false;                   // messages for status -2 and 2
         bool reportFailure = true;                   // onTaskUnhandledError when it fails
         bool notify = true;                          // ... raising kPlayerApiTaskError
+        bool needsPlatform = true;                   // sent to the user's platform address
     };
     using Request = std::function<bool(ClientAPIJson& client, const UserInfo& user)>;
 
     // The common run: attempts, operation state, reports. onSuccess runs after a success.
+    // A request for the user's platform is not sent while the platform is not known (no
+    // account: a direct connection, or a token the service refused); it fails quietly.
     bool runRequest(const RequestOptions& options, const Request& request, const std::function<void()>& onSuccess);
 
     using MachineRequest = std::function<bool(ClientAPIJson& client, const UserInfo& user, std::int32_t& eta)>;
@@ -59,6 +67,7 @@ public:
     CreateAndStartVMTask(PlayerApi* owner, DesktopInfo machine)
         : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
     bool run() override;
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
 };
 
@@ -66,6 +75,7 @@ class DeleteVMTask : public PlayerApiTaskBase {
 public:
     DeleteVMTask(PlayerApi* owner, DesktopInfo machine) : PlayerApiTaskBase(owner), desktop(std::move(machine)) {}
     bool run() override;
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
 };
 
@@ -75,6 +85,8 @@ public:
     StopVMTask(PlayerApi* owner, DesktopInfo machine, std::int32_t state)
         : PlayerApiTaskBase(owner), desktop(std::move(machine)), operationState(state) {}
     bool run() override;
+    // A stop with the idle state (the end of a session) shows no operation.
+    std::int32_t machineOperation() const override;
     DesktopInfo desktop;
     std::int32_t operationState;
 };
