@@ -37,6 +37,7 @@
 #include "stream/gamepad/IJoystickEventDetectionCallback.h"
 #include "stream/gamepad/IJoystickManagerEventListener.h"
 #include "stream/session/IClientAppImplementation.h"
+#include "stream/session/InputInterface.h"
 #include "webapi/ClientState.h"
 
 class DebugDiagramButton;
@@ -55,6 +56,9 @@ class ClipboardReader;
 // shorten them.
 struct StreamStateTimings {
     int reconnectDelayMs = 1000;
+    // How long the streamer may leave a ping or the authorization unanswered before the
+    // connection counts as lost.
+    std::chrono::milliseconds replyTimeout = InputInterface::kDefaultReplyTimeout;
     int clipboardPeriodMs = 50;
     int greyOutPeriodMs = 100;
     int detectGamepadsPeriodMs = 5000;
@@ -70,7 +74,9 @@ class StreamState : public PlayerWindowState,
                     public CustomUICommandHandler {
 public:
     using Timings = StreamStateTimings;
-    // The connection attempts in a row after which the screen gives up and goes back.
+    // The failed connection attempts in a row after which the screen gives up: it shows why,
+    // and goes back when the user has read it. A streamer that authorizes starts the count
+    // anew.
     static constexpr int kMaxRetries = 15;
     static constexpr std::int32_t kQualityWarningLevel = 70;
 
@@ -154,6 +160,8 @@ private:
 
     void applyStreamSettings();
     void reconnect();
+    // No attempt left: the connection-lost dialog says why.
+    void giveUp(int attempts);
     void syncRelativeMouse();
     void postSetRelativeMouse(bool on);
     void applyPendingMenuValues();
