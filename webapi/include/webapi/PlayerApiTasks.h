@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "core/TaskBase.h"
 #include "webapi/DesktopInfo.h"
@@ -28,8 +29,14 @@ public:
     explicit PlayerApiTaskBase(PlayerApi* owner, bool repeat = false) : TaskBase(repeat), PlayerApiChild(owner) {}
 
     // A reply with status -2 ("Error") or 2 ("Message") becomes a message of the client
-    // itself, with one "Ok" action; any other status does nothing.
+    // itself, with one "Ok" action; any other status does nothing. An "Error" without any
+    // text says what failed all the same (failureText).
     void reportApiStatus(const ClientAPIJson& client);
+
+    // Why a request failed, never empty: the service's error text, else its message, else
+    // the transport's failure (no connection, a time-out, an HTTP status), else the status
+    // the service refused it with.
+    static std::string failureText(const ClientAPIJson& client);
 
 protected:
     static constexpr std::int32_t kNoOperation = -1;
@@ -40,6 +47,7 @@ protected:
         bool reportStatus = false;                   // messages for status -2 and 2
         bool reportFailure = true;                   // onTaskUnhandledError when it fails
         bool notify = true;                          // ... raising kPlayerApiTaskError
+        bool userAction = false;                     // ... every time, also with the last text
     };
     using Request = std::function<bool(ClientAPIJson& client, const UserInfo& user)>;
 
