@@ -375,7 +375,7 @@ bool StreamState::update(std::recursive_mutex& guiLock) {
         const std::int32_t ping =
             Int32Variable(&session_->clientDBAPI().db(), VariableNames::kClientAvgPing).get();
         const std::int32_t quality = qualityFromPing(ping);
-        if (secondsField(now - startTime_) >= 10) slowWarningArmed_ = false;
+        if (secondsField(now - startTime_) >= timings_.slowWarningSeconds) slowWarningArmed_ = false;
         if (menu_) {
             IRightMenu& right = menu_->rightMenu();
             if (quality > kQualityWarningLevel) {

@@ -64,6 +64,9 @@ struct StreamStateTimings {
     int detectGamepadsPeriodMs = 5000;
     int pollGamepadsPeriodMs = 10;
     int messagePollPeriodMs = 60000;
+    // The slow-connection warning can come only while the seconds since the start are
+    // below this (0: never).
+    int slowWarningSeconds = 10;
 };
 
 class StreamState : public PlayerWindowState,
