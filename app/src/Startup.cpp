@@ -26,8 +26,10 @@
 #include "shell/UiScale.h"
 #include "core/UserLocale.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "platform/EndRequest.h"
 #include "launcher/LauncherAppWindowWin32.h"
 #include "player/PlayerMainWindow.h"
+#include "player/PowerPlanSwitcher.h"
 #include "updater/UpdaterWindow.h"
 #include "updater/WindowsFirewallManager.h"
 
@@ -65,6 +67,15 @@ PriorityBackend realPriorityBackend() {
 
 std::mutex g_priorityMutex;
 PriorityBackend g_priority = realPriorityBackend();
+
+// A process that a crash ends gets the power profile it switched away from back, as a normal
+// end (also one asked for by a signal from outside) does. Reports asked for by the program
+// itself do not end it.
+int onCrashReport(ReportCallbackInfoW* info) {
+    if (info && info->stage == kCallbackStageBeforeSender && info->exceptionInfo && !info->exceptionInfo->manual)
+        PowerPlanSwitcher::restoreAfterInterruption();
+    return 1;
+}
 
 // A write to an invalid address, which the crash reporter catches.
 [[noreturn]] void faultNow() {
@@ -233,8 +244,14 @@ bool initApplication() {
     config.checkVersion();
 
     SetThreadName("Main Thread");
+    // Before the crash reporter, which passes on the SIGTERM and SIGINT it does not take
+    // (those from outside the process) to what was installed before it.
+    platform::catchEndRequests();
     useCrashHandler();
     InstallCrashReporting(kApplicationName, kVersionTextWide, true, libFolderWide().c_str());
+    SetCrashHandlerCallbackW(&onCrashReport, nullptr);
+    // A logout, `kill` or Ctrl+C ends the client as closing its window does.
+    platform::setEndRequestHandler([] { GLFWApp::instance().requestClose(); });
     applyRealtimePriority();
     DisableExceptionSwallowing();
 
@@ -297,6 +314,8 @@ int runClient(int argc, char** argv) {
     if ((mode == kModeUpdater || mode == kModeLauncher || mode == kModePlayer) && !window)
         std::exit(windowFailureExitCode(mode));
     if (window) GLFWApp::instance().run(window);
+    // The client is ending already.
+    platform::setEndRequestHandler(nullptr);
 
     UninstallCrashReporting();
     google::protobuf::ShutdownProtobufLibrary();

@@ -6,6 +6,7 @@
 
 #include "core/LogLine.h"
 #include "platform/ThreadName.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ void createHProcess(ProcessInformation* out, const ProcessLaunchInfo& info, bool
     // The elevation helper reports a refused or failed start through its exit status;
     // a watcher reaps it so that it leaves no zombie.
     platform::releaseProcess(helper);
-    std::thread([helper]() mutable {
+    platform::startThread([helper]() mutable {
         platform::waitForExit(helper, -1);
         if (helper.exitStatus != 0)
             LogLine(50, "createHProcess", __LINE__).stream() << "startup error " << helper.exitStatus;

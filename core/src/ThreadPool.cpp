@@ -1,4 +1,5 @@
 #include "core/ThreadPool.h"
+#include "platform/Thread.h"
 
 #include <boost/asio/post.hpp>
 #include <boost/system/system_error.hpp>
@@ -8,7 +9,7 @@ ThreadPool::ThreadPool(unsigned workers)
     : work_(std::make_unique<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>>(
           io_.get_executor())) {
     workers_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { io_.run(); });
+    for (unsigned i = 0; i < workers; ++i) workers_.push_back(platform::startThread([this] { io_.run(); }));
 }
 
 ThreadPool::~ThreadPool() {

@@ -1,6 +1,8 @@
 #include "CrashReportSender.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,10 @@
 #include <unistd.h>
 
 #include "CrashDumpFormat.h"
+#include "ReportFile.h"
+#include "ScreenCapture.h"
+#include "ScreenRecorder.h"
+#include "ZipArchive.h"
 #include "FileMappingBlock.h"
 #include "IniText.h"
 #include "NamedEvent.h"
@@ -31,8 +37,13 @@ namespace {
 
 // How much of the crashed thread's stack goes into the dump.
 constexpr std::size_t kStackLimit = 256 * 1024;
-// How often a sender waiting to record checks that its process still lives.
+// How often a sender recording video checks that its process still lives.
 constexpr int kVideoPollMs = 500;
+
+const char* const kDumpFile = "crashdump.bin";
+const char* const kSummaryFile = "crashinfo.txt";
+const char* const kScreenshotFile = "screenshot.png";
+const char* const kVideoFile = "crashvideo.mp4";
 
 const char* const kRegisterNames[ctx::kMaxRegisters] = {
     "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15", "rdi", "rsi",     "rbp",    "rbx",
@@ -65,27 +76,10 @@ void putSection(std::string& out, const char* tag, const std::string& body) {
     out += body;
 }
 
-// Written to a temporary file and renamed, so a report file is whole or absent.
-bool writeFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) return false;
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    return !ec;
-}
-
-bool copyFile(const std::string& source, const std::string& target) {
-    std::error_code ec;
-    if (!fs::is_regular_file(source, ec)) return false;
-    std::ifstream in(source, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return in.good() || in.eof() ? writeFileAtomically(target, bytes.str()) : false;
+// Copies a listed file into the report; false with the reason.
+bool copyFile(const std::string& source, const std::string& target, std::string& error) {
+    std::string bytes;
+    return readReportSource(source, bytes, error) && writeReportFile(target, bytes, error);
 }
 
 // What the CTX block of the description says about the crashed thread.
@@ -193,25 +187,21 @@ int CrashReportSender::run(const std::string& blockName) {
         CFileMappingBlock::unlinkName(name);
         return 0;
     }
+    Capture capture;
     if (description.i32(hdr::kVideoStart) == 1) {
-        // No recording on this system: wait for the crash, or for the handler to end.
-        NamedEvent video;
-        video.open(videoEventName);
-        const pid_t process = static_cast<pid_t>(description.u32(hdr::kProcessId));
-        while (!video.wait(kVideoPollMs)) {
-            if (kill(process, 0) != 0 && errno == ESRCH) {
-                CFileMappingBlock::unlinkName(name);
-                NamedEvent::unlink(crashEventName.c_str());
-                NamedEvent::unlink(videoEventName.c_str());
-                return 0;
-            }
+        if (!record(description, videoEventName, capture)) {
+            // The process has gone without a crash: nothing to report.
+            CFileMappingBlock::unlinkName(name);
+            NamedEvent::unlink(crashEventName.c_str());
+            NamedEvent::unlink(videoEventName.c_str());
+            return 0;
         }
     }
     if (description.i32(hdr::kCrashInProgress) != 1) {
         crashEvent.set();
         return 0;
     }
-    const int result = report(description, [&crashEvent] { crashEvent.set(); });
+    const int result = report(description, [&crashEvent] { crashEvent.set(); }, capture);
     crashEvent.set();
     CFileMappingBlock::unlinkName(name);
     NamedEvent::unlink(crashEventName.c_str());
@@ -219,7 +209,39 @@ int CrashReportSender::run(const std::string& blockName) {
     return result;
 }
 
-int CrashReportSender::report(const crashreport::CrashDescriptionReader& d, const std::function<void()>& release) {
+bool CrashReportSender::record(const crashreport::CrashDescriptionReader& d, const std::string& videoEventName,
+                               Capture& capture) {
+    NamedEvent video;
+    video.open(videoEventName);
+    const pid_t process = static_cast<pid_t>(d.u32(hdr::kProcessId));
+    const int interval = std::max(1, d.i32(hdr::kVideoFrameInterval));
+    capture.screen = std::make_unique<ScreenCapture>();
+    capture.recorder = std::make_unique<ScreenRecorder>(d.i32(hdr::kVideoWidth), d.i32(hdr::kVideoHeight), interval,
+                                                        d.i32(hdr::kVideoDuration));
+    capture.window = d.u32(hdr::kVideoWindow);
+    const auto start = std::chrono::steady_clock::now();
+    auto next = start;
+    ScreenImage image;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= next) {
+            if (capture.screen->ready() && capture.screen->grab(image, capture.window))
+                capture.recorder->add(image, std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count());
+            next += std::chrono::milliseconds(interval);
+            if (next < now) next = now + std::chrono::milliseconds(interval);
+        }
+        const auto untilNext = std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count();
+        // The crash (or the handler's end) sets the event; a process that is gone sets nothing.
+        if (video.wait(static_cast<int>(std::clamp<long long>(untilNext, 1, kVideoPollMs)))) break;
+        if (kill(process, 0) != 0 && errno == ESRCH) return false;
+    }
+    capture.start = start;
+    capture.recording = true;
+    return true;
+}
+
+int CrashReportSender::report(const crashreport::CrashDescriptionReader& d, const std::function<void()>& release,
+                              Capture& capture) {
     const pid_t pid = static_cast<pid_t>(d.u32(hdr::kProcessId));
     const pid_t tid = static_cast<pid_t>(d.u32(hdr::kThreadId));
     const std::int32_t reportType = d.i32(hdr::kReportType);
@@ -234,29 +256,53 @@ int CrashReportSender::report(const crashreport::CrashDescriptionReader& d, cons
     const std::uint64_t sp = context.registers.size() > REG_RSP ? context.registers[REG_RSP] : 0;
     if (sp != 0) stack = process.readStack(sp, maps, kStackLimit);
 
+    // The screen as the crash left it, while the crashed windows are still there: the
+    // screenshot and the video's last picture.
+    const bool screenshotRequested = d.i32(hdr::kScreenshotRequested) != 0;
+    if ((screenshotRequested || capture.recording) && !capture.screen) capture.screen = std::make_unique<ScreenCapture>();
+    ScreenImage screenshot;
+    std::string screenshotError;
+    if (screenshotRequested) {
+        if (!capture.screen->ready() || !capture.screen->grab(screenshot)) screenshotError = capture.screen->error();
+    }
+    if (capture.recording) {
+        ScreenImage last;
+        if (capture.screen->ready() && capture.screen->grab(last, capture.window)) {
+            capture.recorder->add(last, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - capture.start)
+                                            .count());
+        }
+    }
+
     const std::string folder = reportFolderOf(d);
     std::error_code ec;
     fs::create_directories(folder, ec);
     chmod(folder.c_str(), 0700);
+    // The first file that could not be written and why: the report is then not saved.
+    std::string failure;
+    auto keepFailure = [&failure](const std::string& file, const std::string& error) {
+        if (failure.empty()) failure = file + ": " + error;
+    };
     const Items items = readItems(d);
     std::ostringstream filesText;
     for (const auto& file : items.files) {
         const std::string& source = file.second[0];
+        std::string error;
         if (source.find_first_of("*?") != std::string::npos) {
             glob_t matches{};
             if (glob(source.c_str(), 0, nullptr, &matches) == 0) {
                 for (std::size_t i = 0; i < matches.gl_pathc; ++i) {
                     const std::string match = matches.gl_pathv[i];
                     const std::string target = safeFileName(fs::path(match).filename().string());
-                    const bool copied = copyFile(match, folder + "/" + target);
-                    filesText << "  " << target << " <- " << match << (copied ? "" : " (not copied)") << "\n";
+                    const bool copied = copyFile(match, folder + "/" + target, error);
+                    filesText << "  " << target << " <- " << match << (copied ? "" : " (not copied: " + error + ")") << "\n";
                 }
             }
             globfree(&matches);
             continue;
         }
         const std::string target = safeFileName(file.first);
-        const bool copied = copyFile(source, folder + "/" + target);
+        const bool copied = copyFile(source, folder + "/" + target, error);
         filesText << "  " << target << " <- " << source << (copied ? "" : " (missing)");
         if (!file.second[1].empty()) filesText << " - " << file.second[1];
         filesText << "\n";
@@ -266,18 +312,43 @@ int CrashReportSender::report(const crashreport::CrashDescriptionReader& d, cons
         const std::string& path = key.first;
         const auto backslash = path.find('\\');
         const std::string rootName = path.substr(0, backslash);
-        std::string exported;
+        std::string exported, error;
         bool ok = false;
         if (backslash != std::string::npos && (rootName == "HKEY_CURRENT_USER" || rootName == "HKEY_LOCAL_MACHINE")) {
             const auto root = rootName == "HKEY_CURRENT_USER" ? platform::RegistryRoot::CurrentUser
                                                               : platform::RegistryRoot::LocalMachine;
             ok = platform::exportRegistryKey(root, path.substr(backslash + 1), exported) &&
-                 writeFileAtomically(folder + "/" + safeFileName(key.second), exported);
+                 writeReportFile(folder + "/" + safeFileName(key.second), exported, error);
         }
         keysText << "  " << path << " -> " << safeFileName(key.second) << (ok ? "" : " (not exported)") << "\n";
     }
     // Everything that needed the crashed process is taken: it may end now.
     release();
+
+    std::string screenshotText;
+    if (screenshotRequested) {
+        std::string error;
+        if (!screenshotError.empty()) {
+            screenshotText = "not taken: " + screenshotError;
+        } else if (writePng(folder + "/" + kScreenshotFile, screenshot, error)) {
+            screenshotText = std::string(kScreenshotFile) + " (" + std::to_string(screenshot.width) + "x" +
+                             std::to_string(screenshot.height) + ")";
+        } else {
+            screenshotText = "not written: " + error;
+            keepFailure(kScreenshotFile, error);
+        }
+    }
+    std::string videoText;
+    if (capture.recording) {
+        if (capture.recorder->write(folder + "/" + kVideoFile)) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof(seconds), "%.1f", static_cast<double>(capture.recorder->keptMs()) / 1000.0);
+            videoText = std::string(kVideoFile) + " (" + std::to_string(capture.recorder->keptFrames()) + " pictures over " +
+                        seconds + " s, " + capture.recorder->codecName() + ")";
+        } else {
+            videoText = "not recorded: " + capture.recorder->error();
+        }
+    }
 
     // The binary dump.
     std::string dump(crashdump::kMagic, 4);
@@ -353,24 +424,43 @@ int CrashReportSender::report(const crashreport::CrashDescriptionReader& d, cons
     for (const auto& p : items.properties) s << "  " << p.first << " = " << p.second << "\n";
     s << "\nFiles:\n" << filesText.str();
     s << "\nRegistry keys:\n" << keysText.str();
-    if (d.i32(hdr::kScreenshotRequested)) s << "\nScreenshot: requested, none taken on this system\n";
+    if (screenshotRequested) s << "\nScreenshot: " << screenshotText << "\n";
+    if (capture.recording) s << "\nVideo: " << videoText << "\n";
 
-    const std::string dumpPath = folder + "/crashdump.bin";
-    const std::string infoPath = folder + "/crashinfo.txt";
-    const bool written = writeFileAtomically(dumpPath, dump) && writeFileAtomically(infoPath, s.str());
-    if (!written) {
-        std::fprintf(stderr, "%s\n", text("ReportSaved", "The crash report was saved in %s", folder + " (incomplete)").c_str());
+    const std::string dumpPath = folder + "/" + kDumpFile;
+    const std::string infoPath = folder + "/" + kSummaryFile;
+    std::string error;
+    if (!writeReportFile(dumpPath, dump, error)) keepFailure(kDumpFile, error);
+    if (!writeReportFile(infoPath, s.str(), error)) keepFailure(kSummaryFile, error);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "%s\n", text("ReportNotSaved", "The crash report could not be saved in %s", folder + " (" + failure + ")").c_str());
         return 1;
     }
-    std::fprintf(stderr, "%s\n", text("ReportSaved", "The crash report was saved in %s", folder).c_str());
 
     const std::string url = d.stringAt(hdr::kUploadUrl);
-    if ((d.u32(hdr::kFlags) & CR_INST_DONT_SEND_REPORT) == 0 && !url.empty()) {
+    const std::uint32_t flags = d.u32(hdr::kFlags);
+    if ((flags & CR_INST_DONT_SEND_REPORT) == 0 && !url.empty()) {
+        std::fprintf(stderr, "%s\n", text("ReportSaved", "The crash report was saved in %s", folder).c_str());
         UploadRequest upload{url, d.stringAt(hdr::kAppName), d.stringAt(hdr::kAppVersion), d.stringAt(hdr::kCrashId),
                              dumpPath, infoPath};
-        std::string error;
         if (uploadReport(upload, error)) std::fprintf(stderr, "%s\n", text("ReportUploaded", "The crash report was sent.").c_str());
         else std::fprintf(stderr, "%s\n", text("UploadFailed", "The crash report could not be sent: %s", error).c_str());
+        return 0;
     }
+    if (flags & CR_INST_STORE_ZIP_ARCHIVES) {
+        // The report is kept as one archive in the folder's place.
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        const std::string archive = folder + ".zip";
+        if (writeZipArchive(archive, folder, names, error)) {
+            fs::remove_all(folder, ec);
+            std::fprintf(stderr, "%s\n", text("ReportSaved", "The crash report was saved in %s", archive).c_str());
+            return 0;
+        }
+        std::fprintf(stderr, "%s\n", text("NotArchived", "The crash report could not be stored as an archive: %s", error).c_str());
+    }
+    std::fprintf(stderr, "%s\n", text("ReportSaved", "The crash report was saved in %s", folder).c_str());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <ctime>
 #include <cwctype>
 #include <dirent.h>
 #include <execinfo.h>
@@ -24,6 +25,7 @@
 #include "core/LogLine.h"
 #include "core/SystemHelpers.h"
 #include "platform/Folders.h"
+#include "platform/Thread.h"
 
 using crashreport::setLastError;
 namespace ctx = crashreport::ctx;
@@ -37,6 +39,9 @@ const wchar_t* const kDebugHelpName = L"dbghelp.so";
 constexpr long kLanguageFileVersion = 1403;
 // How long one wait for the crash event lasts before the sender is looked at again.
 constexpr int kWaitSliceMs = 100;
+// How long an ending process waits for its senders to end, after they let it go. Longer
+// than a sender takes to write and send a report (its upload gives up after 30 s).
+constexpr int kSenderEndWaitMs = 60000;
 
 std::wstring text(const wchar_t* value) { return value ? std::wstring(value) : std::wstring(); }
 
@@ -279,6 +284,8 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
         }
     }
 
+    // Every thread started from now on gets its alternate signal stack.
+    platform::setThreadHooks({&CrashHooks::threadStarted, &CrashHooks::threadEnding});
     initialized_ = 1;
     setLastError(L"Success.");
     return 0;
@@ -287,22 +294,25 @@ int CCrashHandler::init(const wchar_t* applicationName, const wchar_t* applicati
 int CCrashHandler::destroy() {
     setLastError(L"Unspecified error.");
     if (!initialized_) return fail(L"Can't destroy not initialized crash handler.");
+    // A report, or the preparation after one, that is still running ends first, and none
+    // starts while the handler goes: both use the events, names and texts released here.
+    ReportLockGuard lock;
+    platform::setThreadHooks({});
     if (videoActive_) {
         videoEvent_.set();
         waitForCrashEvent(videoSender_);
     }
     if (videoSender_ > 0) adoptSender(videoSender_);
     videoSender_ = 0;
-    reapSenders();
+    // Senders of reports that let the process go on end before it does, so that none stays
+    // behind unreaped.
+    waitForSenders(0, kSenderEndWaitMs);
     crashEvent_.close();
     videoEvent_.close();
     // Names outlive processes: nothing of this handler stays in the system.
     unlinkNames();
     CrashHooks::removeProcessFilter();
-    // A report, or the preparation after one, that is still running ends first.
-    CrashHooks::enterReportLock();
     CrashHooks::setHandler(nullptr);
-    CrashHooks::leaveReportLock();
     initialized_ = 0;
     setLastError(L"Success.");
     return 0;
@@ -549,6 +559,9 @@ int CCrashHandler::produceReport(ReportExceptionInfo* info, CrashSite& site) {
         if (!quiet) setLastError(L"Exception info is NULL.");
         return 1;
     }
+    // One report at a time, and none while the handler is destroyed. A hook holds the lock
+    // already; a report on request takes it here.
+    ReportLockGuard lock;
     // Without a context the report describes the reporting thread as it is now; the
     // records live until the report returns.
     ucontext_t captured;
@@ -626,15 +639,24 @@ int CCrashHandler::runCrashCallback(int stage, ReportExceptionInfo* info) {
 
 void CCrashHandler::runHook(ReportExceptionInfo& info, CrashSite& site) {
     CrashHooks::enterReportLock();
+    // The handler was destroyed while this hook waited for the lock: nothing reports now.
+    if (CrashHooks::handler() != this) {
+        CrashHooks::leaveReportLock();
+        return;
+    }
     continueAfterReport_.store(0);
     if (site.stackOverflow) CrashHooks::reportOnSpareThread(*this, info, site);
     else produceReport(&info, site);
-    if (info.senderProcess > 0) adoptSender(info.senderProcess);
     // A fault of the running instruction would only happen again: such a crash always ends.
     if (continueAfterReport_.load() == 0 || site.synchronousFault) {
         unlinkNames();
+        // The sender goes on writing (and sending) the report after it let this process
+        // go. This process waits for it to end and reaps it: an orphan would be left to
+        // whoever adopts it, which may never reap it.
+        waitForSenders(info.senderProcess, kSenderEndWaitMs);
         _exit(1);
     }
+    if (info.senderProcess > 0) adoptSender(info.senderProcess);
     if (pendingPrepare_) {
         pendingPrepare_ = false;
         if (CrashHooks::prepareOnSpareThread()) return;
@@ -716,6 +738,30 @@ void CCrashHandler::adoptSender(pid_t sender) {
 void CCrashHandler::reapSenders() {
     for (pid_t& slot : senders_) {
         if (slot > 0 && waitpid(slot, nullptr, WNOHANG) != 0) slot = 0;
+    }
+}
+
+void CCrashHandler::waitForSenders(pid_t sender, int timeoutMs) {
+    // Safe in a signal handler: waitpid, clock_gettime and nanosleep only.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + timeoutMs;
+    for (;;) {
+        bool running = false;
+        if (sender > 0) {
+            if (waitpid(sender, nullptr, WNOHANG) == 0) running = true;
+            else sender = 0;
+        }
+        for (pid_t& slot : senders_) {
+            if (slot <= 0) continue;
+            if (waitpid(slot, nullptr, WNOHANG) == 0) running = true;
+            else slot = 0;
+        }
+        if (!running) return;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec * 1000LL + now.tv_nsec / 1000000 >= deadline) return;
+        const timespec pause{0, 20 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
     }
 }
 

@@ -147,6 +147,9 @@ private:
     bool waitForCrashEvent(pid_t sender);
     static bool senderRunning(pid_t sender);
     void reapSenders();
+    // Waits up to timeoutMs until the sender (0: none) and every adopted one have ended,
+    // and reaps them. Safe in a signal handler.
+    void waitForSenders(pid_t sender, int timeoutMs);
     // Appends an item to the current description; false (and a log line) when it does not fit.
     bool appendFile(const FileItem& item);
     bool appendProperty(const std::wstring& name, const std::wstring& value);

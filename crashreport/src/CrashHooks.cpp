@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "CrashHandler.h"
+#include "LastError.h"
 #include "RuntimeHooks.h"
 #include "platform/ThreadName.h"
 
@@ -47,19 +48,42 @@ thread_local bool t_threadHooked = false;
 thread_local sigjmp_buf* t_backtraceJump = nullptr;
 
 struct ThreadEntry {
-    void* mapping = nullptr;
-    std::size_t mappingSize = 0;
-    stack_t previousStack{};
     std::uint32_t flags = 0;
 };
 std::mutex g_hookMutex;  // installs and removals of every hook
 std::map<pid_t, ThreadEntry> g_threads;
 
-// A thread that ends with its hooks in place gives back its alternate stack.
+// The calling thread's alternate signal stack: its signal handlers run there, so a thread
+// whose own stack has overflowed can still report.
+struct AltStack {
+    void* mapping = nullptr;
+    std::size_t mappingSize = 0;
+    stack_t previous{};
+    bool keep = false;  // given at the thread's start: it stays until the thread ends
+};
+thread_local AltStack t_altStack;
+
+void releaseAltStack() {
+    AltStack& a = t_altStack;
+    if (!a.mapping) return;
+    stack_t previous = a.previous;
+    previous.ss_flags &= ~SS_ONSTACK;
+    if ((previous.ss_flags & SS_DISABLE) != 0 || !previous.ss_sp) {
+        previous = stack_t{};
+        previous.ss_flags = SS_DISABLE;
+    }
+    sigaltstack(&previous, nullptr);
+    munmap(a.mapping, a.mappingSize);
+    a = AltStack{};
+}
+
+// A thread that ends with its hooks or its alternate stack in place gives both back.
 struct ThreadExitGuard {
     bool armed = false;
     ~ThreadExitGuard() {
-        if (armed) CrashHooks::removeThreadHooks();
+        if (!armed) return;
+        if (t_threadHooked) CrashHooks::removeThreadHooks();
+        releaseAltStack();
     }
 };
 thread_local ThreadExitGuard t_exitGuard;
@@ -90,6 +114,15 @@ SignalSlot* slotOf(int signal) {
 }
 
 bool isFaultSignal(int signal) { return signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE; }
+
+// Whether this process sent the signal itself (raise, kill or sigqueue to itself). A
+// SIGTERM or SIGINT from anywhere else (another process, the terminal, the kernel) asks the
+// program to end, as a logout or Ctrl+C do: that is no crash.
+bool raisedByThisProcess(const siginfo_t* info) {
+    if (!info) return false;
+    if (info->si_code != SI_USER && info->si_code != SI_TKILL && info->si_code != SI_QUEUE) return false;
+    return info->si_pid == getpid();
+}
 
 // Hands a signal that is not ours to report to what was installed before us, or to the
 // default action. A fault of the running instruction is not swallowed: with the default
@@ -137,8 +170,10 @@ void onSignal(int signal, siginfo_t* info, void* rawContext) {
         case SIGTRAP:
         case SIGSYS: type = filter ? kReportFilter : -1; break;
         case SIGABRT: type = (processFlags & CR_INST_SIGABRT_HOOK) ? kReportSigabrt : -1; break;
-        case SIGINT: type = (processFlags & CR_INST_SIGINT_HOOK) ? kReportSigint : -1; break;
-        case SIGTERM: type = (processFlags & CR_INST_TERMINATE_HOOK) ? kReportSigterm : -1; break;
+        case SIGINT: type = (processFlags & CR_INST_SIGINT_HOOK) && raisedByThisProcess(info) ? kReportSigint : -1; break;
+        case SIGTERM:
+            type = (processFlags & CR_INST_TERMINATE_HOOK) && raisedByThisProcess(info) ? kReportSigterm : -1;
+            break;
         default: break;
     }
     if (!handler || type < 0) {
@@ -332,6 +367,7 @@ void* spareMain(void*) {
     for (const int fault : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS, SIGABRT}) sigdelset(&mask, fault);
     pthread_sigmask(SIG_BLOCK, &mask, nullptr);
     platform::setCurrentThreadName("CrashReporter");
+    CrashHooks::threadStarted();
     g_spareThreadId.store(currentThreadId());
     SpareRequest request{};
     while (readFull(g_requestPipe[0], &request, sizeof(request))) {
@@ -408,11 +444,9 @@ void CrashHooks::removeProcessFilter() {
 
 bool CrashHooks::threadHasHooks() { return t_threadHooked; }
 
-bool CrashHooks::installThreadHooks(std::uint32_t flags) {
-    std::lock_guard<std::mutex> lock(g_hookMutex);
-    if (t_threadHooked) return false;
-    ThreadEntry entry;
-    entry.flags = selection(flags) & kThreadHookBits;
+bool CrashHooks::ensureAltStack() {
+    AltStack& a = t_altStack;
+    if (a.mapping) return true;
     const long pageSize = sysconf(_SC_PAGESIZE);
     const std::size_t page = pageSize > 0 ? static_cast<std::size_t>(pageSize) : 4096;
     const long systemMinimum = sysconf(_SC_SIGSTKSZ);
@@ -422,18 +456,37 @@ bool CrashHooks::installThreadHooks(std::uint32_t flags) {
     // One guard page below the stack: a handler that overruns it faults instead of
     // writing over whatever lies below.
     void* mapping = mmap(nullptr, size + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping != MAP_FAILED) {
-        mprotect(mapping, page, PROT_NONE);
-        stack_t stack{};
-        stack.ss_sp = static_cast<char*>(mapping) + page;
-        stack.ss_size = size;
-        if (sigaltstack(&stack, &entry.previousStack) == 0) {
-            entry.mapping = mapping;
-            entry.mappingSize = size + page;
-        } else {
-            munmap(mapping, size + page);
-        }
+    if (mapping == MAP_FAILED) return false;
+    mprotect(mapping, page, PROT_NONE);
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(mapping) + page;
+    stack.ss_size = size;
+    if (sigaltstack(&stack, &a.previous) != 0) {
+        munmap(mapping, size + page);
+        return false;
     }
+    a.mapping = mapping;
+    a.mappingSize = size + page;
+    t_exitGuard.armed = true;
+    return true;
+}
+
+void CrashHooks::threadStarted() {
+    if (ensureAltStack()) t_altStack.keep = true;
+}
+
+void CrashHooks::threadEnding() {
+    if (t_threadHooked) removeThreadHooks();
+    releaseAltStack();
+    crashreport::eraseLastError();
+}
+
+bool CrashHooks::installThreadHooks(std::uint32_t flags) {
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    if (t_threadHooked) return false;
+    ThreadEntry entry;
+    entry.flags = selection(flags) & kThreadHookBits;
+    ensureAltStack();
     t_threadFlags = entry.flags;
     t_threadHooked = true;
     t_exitGuard.armed = true;
@@ -445,23 +498,11 @@ bool CrashHooks::installThreadHooks(std::uint32_t flags) {
 bool CrashHooks::removeThreadHooks() {
     std::lock_guard<std::mutex> lock(g_hookMutex);
     if (!t_threadHooked) return false;
-    const auto it = g_threads.find(currentThreadId());
-    if (it != g_threads.end()) {
-        if (it->second.mapping) {
-            stack_t previous = it->second.previousStack;
-            previous.ss_flags &= ~SS_ONSTACK;
-            if ((previous.ss_flags & SS_DISABLE) != 0 || !previous.ss_sp) {
-                previous = stack_t{};
-                previous.ss_flags = SS_DISABLE;
-            }
-            sigaltstack(&previous, nullptr);
-            munmap(it->second.mapping, it->second.mappingSize);
-        }
-        g_threads.erase(it);
-    }
+    g_threads.erase(currentThreadId());
+    // A stack the thread got at its start stays until the thread ends.
+    if (!t_altStack.keep) releaseAltStack();
     t_threadFlags = 0;
     t_threadHooked = false;
-    t_exitGuard.armed = false;
     updateSharedHooks();
     return true;
 }
@@ -480,6 +521,13 @@ void CrashHooks::enterReportLock() {
 }
 
 void CrashHooks::leaveReportLock() { g_reportOwner.store(0); }
+
+bool CrashHooks::holdsReportLock() {
+    const pid_t owner = g_reportOwner.load();
+    if (owner == 0) return false;
+    const pid_t self = currentThreadId();
+    return owner == self || self == g_spareThreadId.load();
+}
 
 bool CrashHooks::startSpareThread() {
     if (g_spareRunning) return true;

@@ -28,6 +28,12 @@ void useCrashHandler() {
         wchar_t buffer[256];
         return GetCrashHandlerLastErrorW(buffer, 256) < 0 ? std::wstring() : std::wstring(buffer);
     };
-    backend.uninstall = [] { return UninstallCrashHandler(); };
+    backend.uninstall = [] {
+        // The process may end from any of its threads: the updater ends from an engine
+        // worker. Uninstalling needs thread hooks on the calling thread, so the thread
+        // that ends the process takes them first (a thread that has them keeps them).
+        InstallCrashHandlerForThreadDefault();
+        return UninstallCrashHandler();
+    };
     setCrashReporterBackend(std::move(backend));
 }

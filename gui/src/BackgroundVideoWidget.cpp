@@ -5,6 +5,7 @@
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/BackgroundVideoDecoder.h"
 #include "gui/GraphicsContextOpenGL.h"
+#include "platform/Thread.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -70,7 +71,7 @@ bool BackgroundVideoWidget::InitRenderImplementation() {
         LogLine(50, "BackgroundVideoWidget::InitRenderImplementation", __LINE__).stream() << path_;
         return false;
     }
-    reader_ = std::thread(&BackgroundVideoWidget::readFileThread, this);
+    reader_ = platform::startThread(&BackgroundVideoWidget::readFileThread, this);
     return true;
 }
 

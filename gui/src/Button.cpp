@@ -68,6 +68,22 @@ void Button::textSize(AbstractGraphicsContext* context, int* w, int* h) {
     *h = textHeight_;
 }
 
+void Button::fitContent(AbstractGraphicsContext* context, int margin) {
+    if (!context)
+        return;
+    int tw = 0, th = 0;
+    textSize(context, &tw, &th);
+    int content = tw;
+    if (icon_ && iconW_ >= 0 && iconH_ >= 0)
+        content += int(float(iconW_) * iconScale_) + iconGap_;
+    // Content that starts at its offset from the left edge needs the margin on the right only.
+    const int needed = centerContent ? content + 2 * margin : contentOffsetX + content + margin;
+    if (needed > width) {
+        width = needed;
+        invalidate();
+    }
+}
+
 void Button::draw(AbstractGraphicsContext* context) {
     const Color fill = highlighted ? hoverBackground_ : background_;
     const Color ink = highlighted ? hoverTextColor_ : textColor_;

@@ -287,8 +287,11 @@ void PlayerGUI::setCapture(Widget* widget) {
 }
 
 bool PlayerGUI::onKey(int key, int scancode, int action, int mods) {
-    if (key == kTabKey && action == 0 && (mods == 0 || mods == 1)) {
-        if (focusNext(mods == 1))
+    // Shift, Control, Alt and Super; the lock keys a window may report beside them do not
+    // change what Tab does.
+    const int modifiers = mods & 0xF;
+    if (key == kTabKey && action == 0 && (modifiers == 0 || modifiers == 1)) {
+        if (focusNext(modifiers == 1))
             return true;
     }
     if (!focused_)

@@ -207,12 +207,13 @@ void layoutBlockLines(AbstractGraphicsContext* context, TextRenderBlock* first, 
     int top = 0;
     TextRenderBlock* lineStart = first;
     while (lineStart != end) {
-        // Fill the line: the spaces between blocks count in its width, but not in the fit
-        // test of the block that follows them.
+        // Fill the line: a block joins it when it fits together with the space before it, so
+        // that no line is wider than the width it is wrapped in (a centred line would
+        // otherwise start left of its box and lose letters at both ends).
         int lineWidth = lineStart->width;
         int pending = lineStart->rightSpacing;
         TextRenderBlock* lineEnd = lineStart + 1;
-        while (lineEnd != end && !(lineEnd - 1)->breaksLine && lineWidth + lineEnd->width <= available) {
+        while (lineEnd != end && !(lineEnd - 1)->breaksLine && lineWidth + pending + lineEnd->width <= available) {
             lineWidth += pending + lineEnd->width;
             pending = lineEnd->rightSpacing;
             ++lineEnd;

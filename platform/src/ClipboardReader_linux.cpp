@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "platform/ThreadName.h"
+#include "platform/Thread.h"
 
 namespace platform {
 
@@ -69,7 +70,7 @@ bool readClipboard(Display* d, Window w, int timeoutMs, std::string& out) {
 
 }  // namespace
 
-ClipboardReader::ClipboardReader(int timeoutMs) : timeoutMs_(timeoutMs), thread_([this] { run(); }) {}
+ClipboardReader::ClipboardReader(int timeoutMs) : timeoutMs_(timeoutMs), thread_(startThread([this] { run(); })) {}
 
 ClipboardReader::~ClipboardReader() {
     {

@@ -59,6 +59,13 @@ public:
         return !program.empty() && !name.empty() && runProgramCaptured(program, {"set", name}, timeoutMs_, output);
     }
 
+    std::vector<std::string> setCommand(const std::string& name) const override {
+        const std::string program = findProgram(program_);
+        if (program.empty() || name.empty())
+            return {};
+        return {program, "set", name};
+    }
+
 private:
     std::string program_;
     int timeoutMs_;

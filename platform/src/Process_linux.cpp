@@ -1,4 +1,5 @@
 #include "platform/Process.h"
+#include "platform/Thread.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -242,7 +243,7 @@ void detachProcess(ProcessHandle& process) {
     releaseProcess(process);
     if (process.exited || process.pid <= 0) return;
     const pid_t pid = process.pid;
-    std::thread([pid] {
+    startThread([pid] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }

@@ -45,6 +45,8 @@ PopupDialogForm::PopupDialogForm(PlayerGUI* gui, const DialogDescription& d) : P
                 button->setColor(b.colour);
             if (b.width != 0)
                 button->width = b.width;
+            // A text longer than the width holds widens its button.
+            button->fitContent(gui->context(), kButtonTextMargin);
             button->setCommandTask(b.task);
             button->z = kZOrder;
             buttonTable->setCell(column, 0, button.get());
@@ -52,6 +54,8 @@ PopupDialogForm::PopupDialogForm(PlayerGUI* gui, const DialogDescription& d) : P
             ++column;
             buttonList.push_back(std::move(button));
         }
+        // The gap is the one between the buttons' frames, which reach beyond their rectangles.
+        buttonTable->setSpacing(Button::framedSpacing(kButtonSpacing), 0);
     }
 
     contentTable = std::make_shared<Table>(gui, 1u, rows);

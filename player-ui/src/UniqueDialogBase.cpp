@@ -15,7 +15,8 @@ namespace {
 constexpr int kAlignCentre = 3;
 constexpr int kCaptionMaxWidth = 400;
 constexpr int kCaptionMaxHeight = 100;
-constexpr int kButtonSpacing = 5;
+constexpr int kButtonSpacing = 5;     // between the buttons' frames
+constexpr int kButtonTextMargin = 10;  // between a button's text and its edges
 constexpr Color kWhite(255, 255, 255, 255);
 
 }  // namespace
@@ -44,7 +45,10 @@ void UniqueDialogBase::build() {
     buttonRow->setCell(0, 0, yesButton.get());
     buttonRow->setCell(1, 0, noButton.get());
     buttonRow->setAllCellsAlignment(Table::AlignCentre, Table::AlignCentre);
-    buttonRow->setSpacing(kButtonSpacing, 0);
+    // The gap is the one between the buttons' frames, which reach beyond their rectangles.
+    yesButton->fitContent(gui->context(), kButtonTextMargin);
+    noButton->fitContent(gui->context(), kButtonTextMargin);
+    buttonRow->setSpacing(Button::framedSpacing(kButtonSpacing), 0);
 
     // Made after the buttons: among widgets of one z order the later ones draw on top, and
     // the open list lies over the button row.

@@ -120,6 +120,8 @@ void PlayerMainWindow::onFocus(GLFWwindow* window, int focused) {
     FixedResizableWindow::onFocus(window, focused);
 }
 
+void PlayerMainWindow::onCreate() { glfwSetInputMode(getWindow(), GLFW_LOCK_KEY_MODS, GLFW_TRUE); }
+
 bool PlayerMainWindow::onCursorLockKey() {
     postCommand(kCommandToggleCursorLock);
     return true;
@@ -311,8 +313,6 @@ bool PlayerMainWindow::checkPowerPlan() {
     postCommand(kCommandPowerModeWarning);
     return powerPlan_->switchToHighPerformance();
 }
-
-void PlayerMainWindow::restorePowerPlan() { powerPlan_->restore(); }
 
 void PlayerMainWindow::onPlayerApiEvent(PlayerApiEvents event) {
     if (event != kPlayerApiTaskError || apiErrorsShownByScreen_.load()) return;

@@ -13,6 +13,7 @@
 #include "gui/GraphicsContextOpenGLGLFW.h"
 #include "gui/PlayerGUI.h"
 #include "gui/PopMenu.h"
+#include "platform/Thread.h"
 
 // ---- command handler ----
 
@@ -220,7 +221,7 @@ bool GLFWAppWindow::create(int logicalWidth, int logicalHeight, const char* titl
     closeAccepted_.store(false);
     stopRender_.store(false);
     renderRunning_.store(true);
-    render_ = std::thread(&GLFWAppWindow::renderThread, this);
+    render_ = platform::startThread(&GLFWAppWindow::renderThread, this);
     return true;
 }
 

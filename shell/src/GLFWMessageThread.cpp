@@ -5,6 +5,7 @@
 
 #include "shell/GLFWAppWindow.h"
 #include "core/UserLocale.h"
+#include "platform/Thread.h"
 
 GLFWMessageThread::GLFWMessageThread() = default;
 
@@ -36,7 +37,7 @@ void GLFWMessageThread::postPereodic(GLFWThreadPereodicMessage* message, int per
         if (stopped_) {
             if (timer_.joinable()) timer_.join();
             stopped_ = false;
-            timer_ = std::thread(&GLFWMessageThread::timerThread, this);
+            timer_ = platform::startThread(&GLFWMessageThread::timerThread, this);
         }
     }
     timerWake_.notify_all();  // a shorter period takes effect at once
@@ -137,6 +138,27 @@ GLFWApp::GLFWApp() {
 
 void GLFWApp::quit() {
     quit_.store(true);
+    wakeMainLoop();
+}
+
+class CloseMainWindowMessage : public GLFWThreadMessage {
+public:
+    void run() override { GLFWApp::instance().closeMainWindow(); }
+};
+
+void GLFWApp::requestClose() { post(new CloseMainWindowMessage); }
+
+void GLFWApp::closeMainWindow() {
+    GLFWAppWindow* window = mainWindow_;
+    if (!window || window->isClosing()) return;
+    // The window does what its close button makes it do (the launcher keeps what its
+    // sign-in boxes hold); its answer is not asked, the program has to end.
+    if (GLFWwindow* native = window->getWindow()) {
+        window->onClose(native);
+        glfwSetWindowShouldClose(native, GLFW_TRUE);
+    }
+    window->closeAccepted_.store(true);
+    window->markClosing();
     wakeMainLoop();
 }
 

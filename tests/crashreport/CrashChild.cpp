@@ -11,12 +11,24 @@
 //   report <flags> <file> <key>  a crash on a hooked "Worker" thread of a process that added a
 //                         file, properties and a registry key to its reports
 //   idle                  installs and waits to be killed
+//   pool-overflow         a stack overflow in a task on a thread pool's worker
+//   end-request           ends with 0 when a SIGTERM or SIGINT from outside asks it to end
+//                         (as the client's start-up arranges it); "self" sends itself SIGTERM
+//   end-from-thread       the start-up's uninstall, run on a thread of its own
+//   screen <flags> <video ms> <wait ms> <file>  asks for a screenshot (and, when video ms is
+//                         not 0, a video of that duration at 10 pictures a second, 320 x 180),
+//                         adds the file, waits, then crashes on a worker
+//   full-disk             the report's dump can only go to a full device (/dev/full), then
+//                         a crash
 // Lines on standard output tell the test what happened.
 
+#include <atomic>
 #include <cfenv>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <pthread.h>
 #include <string>
@@ -26,7 +38,10 @@
 #include <unistd.h>
 
 #include "core/SystemHelpers.h"
+#include "core/ThreadPool.h"
 #include "crashreport/CrashHandlerApi.h"
+#include "platform/EndRequest.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -89,6 +104,28 @@ int legacyCancel(void*) { return 0; }
 __attribute__((noinline)) void crashInWorker() {
     volatile int* volatile address = nullptr;
     *address = 42;
+}
+
+class OverflowTask : public TaskBase {
+public:
+    OverflowTask() : TaskBase(false) {}
+    bool run() override {
+        std::printf("worker %ld\n", static_cast<long>(syscall(SYS_gettid)));
+        std::fflush(stdout);
+        return TriggerTestCrash(34) == 0;  // a stack overflow
+    }
+};
+
+// Before the sender runs: the report folder's temporary dump leads to /dev/full, which
+// refuses every write as a full disk does.
+int fullDiskCallback(ReportCallbackInfoW* info) {
+    if (info->stage != kCallbackStageBeforeSender) return kCallbackCallAgain;
+    const std::string folder = wideToUtf8(info->reportFolder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink("/dev/full", folder + "/crashdump.bin.tmp");
+    std::printf("folder %s\n", folder.c_str());
+    std::fflush(stdout);
+    return kCallbackCallAgain;
 }
 
 int reportScenario(std::uint32_t flags, const std::string& file, const std::string& key, const char* uploadUrl) {
@@ -181,6 +218,56 @@ int main(int argc, char** argv) {
         std::printf("installed\n");
         std::fflush(stdout);
         sleep(30);
+        return 0;
+    }
+    if (scenario == "pool-overflow") {
+        if (install(CR_INST_ALL_HOOKS) != 0) return 3;
+        ThreadPool pool(1);
+        pool.post(std::make_shared<OverflowTask>());
+        sleep(30);
+        return 0;
+    }
+    if (scenario == "end-request") {
+        platform::catchEndRequests();
+        if (install(CR_INST_ALL_HOOKS) != 0) return 3;
+        static std::atomic<bool> requested{false};
+        platform::setEndRequestHandler([] { requested.store(true); });
+        std::printf("installed\n");
+        std::fflush(stdout);
+        if (argc >= 5 && std::string(argv[4]) == "self") kill(getpid(), SIGTERM);
+        for (int i = 0; i < 3000 && !requested.load(); ++i) usleep(10 * 1000);
+        std::printf("end requested %d\n", requested.load() ? 1 : 0);
+        std::printf("uninstall %d\n", UninstallCrashHandler());
+        return 0;
+    }
+    if (scenario == "end-from-thread") {
+        useCrashHandler();
+        if (!InstallCrashReporting(L"NimbrostaClient", L"0.0.33-2-gc4ebe4b", true, g_senderFolder.c_str())) return 3;
+        std::printf("installed\n");
+        int result = -1;
+        std::thread([&result] { result = UninstallCrashReporting(); }).join();
+        std::printf("uninstall %d\n", result);
+        return 0;
+    }
+    if (scenario == "screen" && argc >= 8) {
+        const std::uint32_t flags = static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 0));
+        if (install(flags) != 0) return 3;
+        AddCrashReportFileA(argv[7], nullptr, nullptr, 0);
+        std::printf("screenshot %d\n", AddCrashReportScreenshot(0));
+        const int videoMs = std::atoi(argv[5]);
+        if (videoMs > 0) {
+            const std::int32_t size[2] = {320, 180};
+            std::printf("video %d\n", AddCrashReportVideo(0, videoMs, 100, size, 0));
+        }
+        std::fflush(stdout);
+        usleep(static_cast<useconds_t>(std::atoi(argv[6])) * 1000);
+        std::thread([] { crashInWorker(); }).join();
+        return 0;
+    }
+    if (scenario == "full-disk") {
+        if (install(CR_INST_ALL_HOOKS | CR_INST_DONT_SEND_REPORT) != 0) return 3;
+        SetCrashHandlerCallbackW(&fullDiskCallback, nullptr);
+        crashInWorker();
         return 0;
     }
     if (scenario == "report" && argc >= 7) {

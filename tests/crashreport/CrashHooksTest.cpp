@@ -9,9 +9,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <string>
 
 #include "CrashTestSupport.h"
+#include "ProgramRun.h"
 #include "crashreport/CrashHandlerApi.h"
 
 using crashreport::CrashDescriptionReader;
@@ -37,6 +39,21 @@ struct StubRun {
 void expectNoNamesOf(const std::string& crashId) {
     for (const std::string& name : crashtest::crashNames())
         EXPECT_EQ(name.find(crashId), std::string::npos) << name << " was left behind";
+}
+
+// No description in /dev/shm belongs to the process (its events are named after the
+// description's crash id, so they go with it).
+void expectNoNamesOfProcess(pid_t pid) {
+    for (const std::string& id : crashtest::descriptionsOfProcess(pid)) ADD_FAILURE() << "description " << id << " was left behind";
+}
+
+bool x11lessWaitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 }  // namespace
@@ -178,5 +195,88 @@ TEST(CrashHooks, TheWaitEndsWhenTheSenderIsGone) {
             EXPECT_NE(child.err.find("has stopped working: Error launching CrashReportSender"), std::string::npos)
                 << child.err;
         }
+    }
+}
+
+TEST(CrashHooks, AStackOverflowOnAPoolWorkerIsReported) {
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    const StubRun run({"pool-overflow"});
+    EXPECT_EQ(run.child.status, 1) << run.child.out << run.child.err;
+    const auto saved = run.descriptions();
+    ASSERT_EQ(saved.size(), 1u) << run.child.out << run.child.err;
+    const CrashDescriptionReader d = saved[0].reader();
+    EXPECT_EQ(d.i32(hdr::kReportType), kReportFilter);
+    EXPECT_EQ(d.u32(hdr::kExceptionCode), kCodeStackOverflow);
+    const auto workerAt = run.child.out.find("worker ");
+    ASSERT_NE(workerAt, std::string::npos) << run.child.out;
+    EXPECT_EQ(d.u32(hdr::kThreadId), static_cast<std::uint32_t>(std::stoul(run.child.out.substr(workerAt + 7))));
+    const std::size_t at = d.u32(hdr::kExceptionPointers);
+    ASSERT_EQ(d.tag(at), "CTX");
+    EXPECT_NE(d.u32(at + ctx::kFlags) & crashreport::kCtxStackOverflow, 0u);
+    expectNoNamesOf(saved[0].name);
+}
+
+// A SIGTERM or SIGINT from another process asks the program to end: no report, and the
+// program's own handler (installed before the crash handler) ends it normally. One the
+// process sends itself is still a crash.
+TEST(CrashHooks, OnlySignalsToEndThatTheProcessRaisedItselfAreCrashes) {
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    struct Case {
+        int signal;  // sent by the test; 0: the child sends itself SIGTERM
+        int status;
+        std::size_t reports;
+    };
+    for (const Case c : {Case{SIGTERM, 0, 0}, Case{SIGINT, 0, 0}, Case{0, 1, 1}}) {
+        SCOPED_TRACE(c.signal);
+        crashtest::SenderFolder senders;
+        testsupport::TempDir reports, saved, io;
+        testsupport::ScopedEnv out("NIMBROSTA_TEST_SENDER_OUT", saved.path().c_str());
+        testsupport::ProgramRun child;
+        ASSERT_TRUE(child.start(crashtest::childProgram(),
+                                {senders.path(), reports.path(), "end-request", c.signal == 0 ? "self" : "outside"}));
+        ASSERT_TRUE(x11lessWaitFor([&] { return child.out().find("installed\n") != std::string::npos; }));
+        if (c.signal != 0) {
+            ASSERT_EQ(::kill(child.pid(), c.signal), 0);
+        }
+        EXPECT_EQ(child.wait(20000), c.status) << child.out() << child.err();
+        const auto descriptions = crashtest::savedDescriptions(saved.path());
+        ASSERT_EQ(descriptions.size(), c.reports);
+        if (c.reports == 0) {
+            EXPECT_NE(child.out().find("end requested 1\nuninstall 0\n"), std::string::npos) << child.out();
+        } else {
+            EXPECT_EQ(descriptions[0].reader().i32(hdr::kReportType), kReportSigterm);
+        }
+    }
+}
+
+// The start-up's uninstall works from whichever thread ends the process (the updater ends
+// from an engine worker), and leaves no shared name behind.
+TEST(CrashHooks, TheStartupsUninstallWorksFromAnyThread) {
+    crashtest::SenderFolder senders;
+    testsupport::TempDir reports, state;
+    testsupport::ScopedEnv stateHome("XDG_STATE_HOME", state.path().c_str());
+    const crashtest::ChildRun child = crashtest::runChild(senders.path(), reports.path(), {"end-from-thread"});
+    EXPECT_EQ(child.status, 0) << child.out << child.err;
+    EXPECT_EQ(child.out, "installed\nuninstall 0\n");
+    expectNoNamesOfProcess(child.pid);
+}
+
+// The sender goes on after it let the crashed process go; the crashed process waits for its
+// end and reaps it, so no sender is left to whoever adopts orphans (which may never reap it).
+TEST(CrashHooks, TheCrashedProcessReapsItsSender) {
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns these signals";
+    crashtest::becomeSubreaper();
+    const std::vector<pid_t> before = crashtest::childrenOfThisProcess();
+    testsupport::ScopedEnv linger("NIMBROSTA_TEST_SENDER_LINGER_MS", "500");
+    for (const char* type : {"0", "12"}) {
+        SCOPED_TRACE(type);
+        const StubRun run({"crash", type});
+        EXPECT_EQ(run.child.status, 1);
+        EXPECT_EQ(run.descriptions().size(), 1u);
+        std::vector<pid_t> orphans;
+        for (const pid_t child : crashtest::childrenOfThisProcess())
+            if (std::find(before.begin(), before.end(), child) == before.end()) orphans.push_back(child);
+        EXPECT_TRUE(orphans.empty()) << orphans.size() << " sender(s) outlived the crashed process";
+        crashtest::waitForOrphans(10000, before);
     }
 }

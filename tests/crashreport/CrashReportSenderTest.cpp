@@ -174,3 +174,24 @@ TEST(CrashReportSender, NamesFromTheDescriptionStayInsideTheReportFolder) {
     } cases[] = {{"app.txt", "app.txt"}, {"../../etc/passwd", ".._.._etc_passwd"}, {"..", "_.."}, {"", "_"}, {"a/b", "a_b"}};
     for (const auto& c : cases) EXPECT_EQ(CrashReportSender::safeFileName(c.name), c.safe) << c.name;
 }
+
+// A disk that refuses the report (here its dump can only go to /dev/full, which answers
+// every write as a full disk does): the sender says the report was not saved, and why, and
+// leaves no temporary file behind.
+TEST(CrashReportSender, AReportThatCannotBeWrittenIsSaidToBeNotSavedAndLeavesNoTemporary) {
+    if (crashtest::kSanitized) GTEST_SKIP() << "the sanitizer owns the fault signals";
+    const crashtest::SenderFolder senders(crashtest::realSender());
+    testsupport::TempDir reports;
+    const crashtest::ChildRun child = crashtest::runChild(senders.path(), reports.path(), {"full-disk"});
+    EXPECT_EQ(child.status, 1) << child.out << child.err;
+    const auto at = child.out.find("folder ");
+    ASSERT_NE(at, std::string::npos) << child.out;
+    const std::string folder = child.out.substr(at + 7, child.out.find('\n', at) - at - 7);
+    namespace fs = std::filesystem;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder + "/crashdump.bin.tmp"))) << "the temporary is removed";
+    EXPECT_FALSE(fs::exists(folder + "/crashdump.bin"));
+    EXPECT_NE(child.err.find("The crash report could not be saved in " + folder + " (crashdump.bin: No space left on device)"),
+              std::string::npos)
+        << child.err;
+    EXPECT_EQ(child.err.find("was saved"), std::string::npos) << child.err;
+}

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <dirent.h>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "CrashNames.h"
 #include "TestSupport.h"
 #include "crashreport/CrashDescription.h"
 #include "platform/Process.h"
@@ -45,20 +47,6 @@ struct SenderFolder {
     }
     const std::string& path() const { return dir.path(); }
 };
-
-// The /dev/shm entries of crash descriptions and their events.
-inline std::vector<std::string> crashNames() {
-    std::vector<std::string> names;
-    if (DIR* d = opendir("/dev/shm")) {
-        while (const dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            const bool description = n.size() >= 36 && n.find_first_not_of("0123456789abcdef-", 0) >= 36 && n[8] == '-';
-            if (description || n.rfind("sem.CrashReportEvent_", 0) == 0) names.push_back(n);
-        }
-        closedir(d);
-    }
-    return names;
-}
 
 struct ChildRun {
     int status = -1;  // exit code, or 128 + signal

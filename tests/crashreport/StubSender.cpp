@@ -1,7 +1,8 @@
 // A stand-in for CrashReportSender in tests of the crash handler: it copies the description
 // it was started for to $NIMBROSTA_TEST_SENDER_OUT/<block name>.desc (the bytes the header
 // counts) and sets the events as the real sender does. With $NIMBROSTA_TEST_SENDER_OUT
-// unset it only sets the events.
+// unset it only sets the events. $NIMBROSTA_TEST_SENDER_LINGER_MS keeps it running that long
+// after it let the crashed process go, as the real one does while it writes and sends.
 
 #include <cerrno>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "FileMappingBlock.h"
 #include "NamedEvent.h"
@@ -49,5 +51,6 @@ int main(int argc, char** argv) {
         NamedEvent::unlink(NamedEvent::crashEventName(crashId).c_str());
         NamedEvent::unlink(NamedEvent::videoEventName(crashId).c_str());
     }
+    if (const char* linger = std::getenv("NIMBROSTA_TEST_SENDER_LINGER_MS")) usleep(static_cast<useconds_t>(std::atoi(linger)) * 1000);
     return 0;
 }

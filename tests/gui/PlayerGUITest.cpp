@@ -202,7 +202,14 @@ TEST_F(PlayerGUI, TabNavigationOnRelease) {
     EXPECT_EQ(gui.focused(), &a);  // wraps
     EXPECT_TRUE(gui.onKey(::PlayerGUI::kTabKey, 0, 0, 1));
     EXPECT_EQ(gui.focused(), &c);  // backward wraps
-    EXPECT_EQ(take(), (V{"a focus", "a blur", "c focus", "c blur", "a focus", "a blur", "c focus"}));
+    // CapsLock (0x10) and NumLock (0x20), which the player window reports among the
+    // modifiers, do not stop Tab and Shift+Tab.
+    EXPECT_TRUE(gui.onKey(::PlayerGUI::kTabKey, 0, 0, 0x10 | 0x20));
+    EXPECT_EQ(gui.focused(), &a);
+    EXPECT_TRUE(gui.onKey(::PlayerGUI::kTabKey, 0, 0, 1 | 0x20));
+    EXPECT_EQ(gui.focused(), &c);
+    EXPECT_EQ(take(), (V{"a focus", "a blur", "c focus", "c blur", "a focus", "a blur", "c focus", "c blur", "a focus",
+                         "a blur", "c focus"}));
     // The press of Tab, and Tab with other modifiers, go to the focused widget.
     EXPECT_TRUE(gui.onKey(::PlayerGUI::kTabKey, 0, 1, 0));
     EXPECT_TRUE(gui.onKey(::PlayerGUI::kTabKey, 0, 0, 3));

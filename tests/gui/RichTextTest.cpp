@@ -97,7 +97,8 @@ TEST(RichText, LinesBreakAtNewlinesAndWidthWithTheGapBetweenLinesOnly) {
     EXPECT_EQ(blocks[1].x, 0);
     EXPECT_EQ(blocks[1].y, 15);
 
-    // "aa bb cc": 14 + 4 + 14 = 32 fits in 32 but not in 31; the space is not part of the test.
+    // "aa bb cc": 14 + 4 + 14 = 32 fits in 32 but not in 31: the space between the words
+    // counts, so no line is wider than its width.
     spans = {TextSpan("aa bb cc", bench.font)};
     buildTextBlocks(spans, blocks);
     laid = lines(bench, blocks, 32, RichTextLeft);
@@ -105,11 +106,11 @@ TEST(RichText, LinesBreakAtNewlinesAndWidthWithTheGapBetweenLinesOnly) {
     EXPECT_EQ(laid.height, 15 + 13);
     EXPECT_EQ(blocks[1].x, 18);
     EXPECT_EQ(blocks[2].y, 15);
-    laid = lines(bench, blocks, 28, RichTextLeft);  // 14 + 14 fits, spaces not counted in the test
-    EXPECT_EQ(laid.width, 32);
-    laid = lines(bench, blocks, 27, RichTextLeft);
-    EXPECT_EQ(laid.height, 15 * 2 + 13);
-    EXPECT_EQ(laid.width, 14);
+    for (int available : {31, 28, 14}) {
+        laid = lines(bench, blocks, available, RichTextLeft);
+        EXPECT_EQ(laid.height, 15 * 2 + 13) << available;
+        EXPECT_EQ(laid.width, 14) << available;
+    }
 
     // A block wider than the line still gets a line of its own.
     spans = {TextSpan("a abcdefgh b", bench.font)};

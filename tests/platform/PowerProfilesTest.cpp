@@ -51,6 +51,9 @@ TEST(PowerProfiles, ReadsAndSetsThroughTheClient) {
     auto system = platform::systemPowerProfiles();
     ASSERT_TRUE(system->activeProfile(active));
     EXPECT_EQ(active, "performance");
+    // The command that sets a profile, with the client's full path, to be run later as it is.
+    EXPECT_EQ(system->setCommand("balanced"), (std::vector<std::string>{client, "set", "balanced"}));
+    EXPECT_TRUE(system->setCommand("").empty());
 }
 
 TEST(PowerProfiles, ClientThatCannotAnswerReadsAndSetsNothing) {
@@ -83,4 +86,5 @@ TEST(PowerProfiles, ClientThatCannotAnswerReadsAndSetsNothing) {
     std::string active;
     EXPECT_FALSE(platform::systemPowerProfiles()->activeProfile(active));
     EXPECT_FALSE(platform::systemPowerProfiles()->setActiveProfile("performance"));
+    EXPECT_TRUE(platform::systemPowerProfiles()->setCommand("performance").empty());
 }

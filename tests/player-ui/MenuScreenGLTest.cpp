@@ -10,6 +10,7 @@
 #include "core/ConfigStore.h"
 #include "core/LanguageStore.h"
 #include "gui/ImageButton.h"
+#include "gui/Static.h"
 #include "gui/Table.h"
 #include "gui/testing/GLTestWindow.h"
 #include "gui/testing/ScreenGround.h"
@@ -22,6 +23,7 @@
 #include "player-ui/menu/MenuButton.h"
 #include "player-ui/menu/RightMenu.h"
 #include "player-ui/menu/Slider.h"
+#include "player-ui/menu/SynchronizedMenuButton.h"
 #include "stream/gamepad/JoystickManager.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +72,32 @@ struct MenuScreen {
 
 int sum(const RGBA& p) { return p.r + p.g + p.b; }
 
+// How far the item's text keeps from the right edge of its bar: the white pixels inside its
+// border, scanned right to left (the icons sit at the left). -1 when no text is found.
+int clearanceRight(const GLTestWindow& window, const std::vector<RGBA>& pixels, const Widget& item) {
+    const int right = item.x + item.width - 1;
+    for (int x = right; x > item.x + MenuButton::kIconColumnWidth; --x)
+        for (int y = item.y + 2; y < item.y + item.height - 1; ++y) {
+            const RGBA p = window.pixel(pixels, x, y);
+            if (p.r > 190 && p.g > 190 && p.b > 190)
+                return right - x;
+        }
+    return -1;
+}
+
+// Every item's text keeps at least this far from its bar's right edge (the margin less what a
+// glyph's ink may take of its advance).
+constexpr int kTextClearance = MenuButton::kLabelMarginRight - 3;
+
+void expectTextsClearOfTheRightEdge(const GLTestWindow& window, const std::vector<RGBA>& pixels,
+                                    const std::vector<const MenuButton*>& items) {
+    for (const MenuButton* item : items) {
+        if (!item->isVisible())
+            continue;
+        EXPECT_GE(clearanceRight(window, pixels, *item), kTextClearance) << item->text();
+    }
+}
+
 }  // namespace
 
 TEST(Menu, OpenMenuOnScreen) {
@@ -87,7 +115,8 @@ TEST(Menu, OpenMenuOnScreen) {
     right.setDecoderScore(80);
     right.setDatacenterLabel("Frankfurt");
     right.setPlanLabel("Standard");
-    right.setGpuLabel("llvmpipe");
+    // The renderer's name as Mesa under Xvfb gives it: longer than the row holds on one line.
+    right.setGpuLabel("llvmpipe (LLVM 15.0.6, 256 bits)");
     right.decoderRow->setDecoders({"Software", "VAAPI"});
     right.setCurrentDecoder("Software");
     s.session.bitrate.streamerSets(8 * 1024 * 1024);
@@ -118,6 +147,21 @@ TEST(Menu, OpenMenuOnScreen) {
     EXPECT_LT(right.settingsPage->x + right.settingsPage->width, right.settingsItem->x);
     EXPECT_EQ(right.credits->x + right.credits->width, 1280 - 15);
     EXPECT_FALSE(s.menu->toggleButton->isVisible());
+    // No English text runs into the right edge of its item, in the main column, the
+    // settings page and the left column.
+    const std::vector<MenuButton*> mainItems = right.mainItems();
+    std::vector<const MenuButton*> items(mainItems.begin(), mainItems.end());
+    for (const auto& m : s.menu->leftColumn->topItems())
+        items.push_back(m.get());
+    items.push_back(right.setupControllerItem.get());
+    items.push_back(right.restartItem.get());
+    items.push_back(right.timeoutItem.get());
+    expectTextsClearOfTheRightEdge(s.window, pixels, items);
+    // Nor does the record item's text while it records.
+    right.recordItem->setState(true);
+    s.frames(2);
+    expectTextsClearOfTheRightEdge(s.window, s.window.readPixels(), {right.recordItem.get()});
+    right.recordItem->setState(false);
 
     // The system page with the decoder list open, in place of the settings page.
     s.handler.hook = [&](int id) {
@@ -130,6 +174,7 @@ TEST(Menu, OpenMenuOnScreen) {
     s.clickItem(system);
     const MenuButton& decoder = *right.decoderRow->decoderItem;
     s.clickItem(decoder);
+    const auto systemPixels = s.window.readPixels();
     s.window.saveScreenshot("player-ui-overlay-menu-system");
     ASSERT_TRUE(right.systemPage->isVisible());
     EXPECT_FALSE(right.settingsPage->isVisible());
@@ -137,6 +182,17 @@ TEST(Menu, OpenMenuOnScreen) {
     // The list opens under the decoder row and pushes the rows below it down.
     EXPECT_EQ(right.decoderRow->list->y, decoder.y + decoder.height + 5);
     EXPECT_GE(right.gpuLabel->y, right.decoderRow->list->y + right.decoderRow->list->height);
+    // The GPU's whole name shows, on two lines inside its row, and the row below keeps clear.
+    EXPECT_EQ(right.gpuLabel->text(), "GPU: llvmpipe (LLVM 15.0.6, 256 bits)");
+    const Static& gpuText = *right.gpuLabel->label;
+    EXPECT_GT(gpuText.height, right.qualityLabel->label->height);
+    EXPECT_GE(gpuText.y, right.gpuLabel->y);
+    EXPECT_LE(gpuText.y + gpuText.height, right.gpuLabel->y + right.gpuLabel->height);
+    EXPECT_GE(right.bugReportItem->y, right.gpuLabel->y + right.gpuLabel->height);
+    expectTextsClearOfTheRightEdge(s.window, systemPixels,
+                                   {right.qualityLabel.get(), right.decoderScoreLabel.get(),
+                                    right.datacenterItem.get(), right.planItem.get(), right.gpuLabel.get(),
+                                    right.bugReportItem.get()});
 }
 
 TEST(GamepadSetupForm, FormOnScreen) {

@@ -141,14 +141,19 @@ TEST(MenuButton, MenuItemFamilyOnScreen) {
                            {"System", {271, 35, 32, 32}, 10},
                            {"A label that is far too long to fit", {52, 144, 32, 32}, 13},
                            {"Logout", {52, 110, 32, 32}, 15}};
-    int y = 15;
     for (const Item& it : column) {
         auto b = std::make_shared<MenuButton>(&gui, "", it.command, images, it.picture, mainDefault, mainHover, 110);
         b->setText(it.text);
         b->x = 15;
-        b->y = y;
-        y += 44 + 5;
         items.push_back(b);
+    }
+    // Stacked 5 apart once laid out: the long label wraps and makes its item taller.
+    screen.frame();
+    int y = 15;
+    for (const auto& b : items) {
+        b->y = y;
+        b->invalidate();
+        y += b->height + 5;
     }
     items[1]->activeDefaultColour = items[1]->activeHoverColour = gui.getColor("player-button-active-item");
     items[1]->active = true;
@@ -207,18 +212,19 @@ TEST(MenuButton, MenuItemFamilyOnScreen) {
     const auto pixels = screen.window.readPixels();
     screen.window.saveScreenshot("player-ui-menu-buttons");
 
-    EXPECT_EQ(items[3]->text(), "A label that is far too lo");
+    EXPECT_EQ(items[3]->text(), "A label that is far too long to fit");
+    EXPECT_GT(items[3]->height, items[2]->height);
     EXPECT_TRUE(recordItem->on);
     EXPECT_FALSE(passThrough->on);
     // The hovered item's bar is lighter than its neighbour's, the active one has its colour,
     // and every bar has a white border on its top edge.
-    const RGBA hovered = screen.window.pixel(pixels, 15 + 150, 15 + 4);
-    const RGBA plain = screen.window.pixel(pixels, 15 + 150, 15 + 2 * 49 + 4);
+    const RGBA hovered = screen.window.pixel(pixels, 15 + 150, items[0]->y + 4);
+    const RGBA plain = screen.window.pixel(pixels, 15 + 150, items[2]->y + 4);
     EXPECT_GT(differsFrom(hovered, plain), 10);
-    const RGBA active = screen.window.pixel(pixels, 15 + 150, 15 + 49 + 4);
+    const RGBA active = screen.window.pixel(pixels, 15 + 150, items[1]->y + 4);
     EXPECT_GT(active.b, active.r + 60);  // "player-button-active-item" is a light blue
     for (int row = 0; row < 5; ++row) {
-        const RGBA edge = screen.window.pixel(pixels, 15 + 150, 15 + row * 49);
+        const RGBA edge = screen.window.pixel(pixels, 15 + 150, items[std::size_t(row)]->y);
         EXPECT_GT(edge.r + edge.g + edge.b, 3 * 240) << row;
     }
 }

@@ -79,7 +79,7 @@ TEST(PopupDialogForm, BuildsRowsAndButtonsFromTheDescription) {
     d.text = std::string(300, 'w');  // one long word: the text is limited to 700 wide
     d.extraText = "Third line";
     d.buttons = {buttonOf("Yes", ok), buttonOf("A rather long label for a button", nullptr, 120),
-                 buttonOf("No", std::make_shared<GUICommandTask>(9))};
+                 buttonOf("No", std::make_shared<GUICommandTask>(9), 120)};
     d.buttons[0].hasColour = true;
     d.buttons[0].colour = Color(10, 20, 30, 255);
     PopupDialogForm form(bench.gui.get(), d);
@@ -93,8 +93,19 @@ TEST(PopupDialogForm, BuildsRowsAndButtonsFromTheDescription) {
     EXPECT_EQ(form.buttonTable->columns(), 3u);
     EXPECT_EQ(form.buttonTable->rows(), 1u);
     ASSERT_EQ(form.buttonList.size(), 3u);
+    // A width that holds the text is kept; a text longer than its width widens its button
+    // (the fake font: 7 per letter, 4 per space).
     EXPECT_EQ(form.buttonList[0]->width, Button::kDefaultWidth);
-    EXPECT_EQ(form.buttonList[1]->width, 120);
+    EXPECT_EQ(form.buttonList[1]->width, 26 * 7 + 6 * 4 + 2 * PopupDialogForm::kButtonTextMargin);
+    EXPECT_EQ(form.buttonList[2]->width, 120);
+    // Neighbours are spaced so that their frames, which reach beyond their rectangles, keep
+    // a gap between them.
+    for (std::size_t i = 0; i + 1 < form.buttonList.size(); ++i) {
+        const Button& a = *form.buttonList[i];
+        const Button& b = *form.buttonList[i + 1];
+        EXPECT_EQ((b.x - Button::kFrameOutset) - (a.x + a.width + Button::kFrameOutset),
+                  PopupDialogForm::kButtonSpacing);
+    }
     EXPECT_EQ(form.textLabel->width, PopupDialogForm::kTextMaxWidth);
     // Right-aligned button row, 10 in from the form's right edge.
     EXPECT_EQ(form.buttonTable->x + form.buttonTable->width, t.x + t.width - 10);

@@ -26,12 +26,6 @@ constexpr Color kStreamGround(70, 90, 110, 255);
 // English texts for what the screenshots show.
 void loadTexts() {
     playeruitest::loadLanguage({
-        {"dialog_caption_warning", "Warning"},
-        {"dialog_content_save_credits",
-         "Your machine keeps running and using credits after you leave. End the session to save credits."},
-        {"button_end_session", "End session"},
-        {"button_leave_running", "Leave running"},
-        {"button_cancel", "Cancel"},
         {"dialog_caption_stream_first_tutorial", "The menu"},
         {"dialog_content_stream_first_tutorial", "Click this button to open the menu at any time."},
         {"dialog_caption_stream_third_tutorial", "Mouse capture"},
@@ -61,6 +55,7 @@ struct Screen {
 };
 
 int sum(const RGBA& p) { return p.r + p.g + p.b; }
+bool isText(const RGBA& p) { return p.r > 200 && p.g > 200 && p.b > 200; }
 int differsFrom(const RGBA& p, Color c) { return std::abs(p.r - c.r) + std::abs(p.g - c.g) + std::abs(p.b - c.b); }
 
 }  // namespace
@@ -68,6 +63,9 @@ int differsFrom(const RGBA& p, Color c) { return std::abs(p.r - c.r) + std::abs(
 TEST(PopupDialogManager, SessionDialogOverTheGreyOutOnScreen) {
     Screen screen(1280, 720);
     ASSERT_TRUE(screen.window.ok());
+    // The program's English texts, as the user meets the dialog.
+    LanguageStore::instance().setFolder(NIMBROSTA_LIB_DIR);
+    LanguageStore::instance().load("en");
     guitest::ScreenGround ground(&screen.gui, kStreamGround);
     screen.frame();
     const RGBA undimmed = screen.window.pixel(screen.window.readPixels(), 5, 5);
@@ -83,10 +81,33 @@ TEST(PopupDialogManager, SessionDialogOverTheGreyOutOnScreen) {
     PopupDialogForm& form = *screen.dialogs.manager.currentForm();
     ASSERT_EQ(form.buttonList.size(), 3u);
     const Color expected[] = {Color(244, 67, 54, 255), Color(251, 172, 11, 240), Color(140, 198, 63, 255)};
+    const int middle = form.buttonList[0]->y + form.buttonList[0]->height / 2;
     for (std::size_t i = 0; i < 3; ++i) {
         const Button& b = *form.buttonList[i];
-        EXPECT_EQ(b.width, 120);
-        EXPECT_LE(differsFrom(screen.window.pixel(pixels, b.x + 4, b.y + 4), expected[i]), 40) << i;
+        EXPECT_EQ(b.width, 120) << b.text() << ": the width given holds the English text";
+        // The frame picture is a light grey tinted with the colour, drawn with its alpha.
+        EXPECT_LE(differsFrom(screen.window.pixel(pixels, b.x + 4, middle), expected[i]), 60) << i;
+        // The text keeps clear of the button's edges.
+        int left = 0, right = 0;
+        for (int x = b.x - Button::kFrameOutset; x < b.x + b.width + Button::kFrameOutset; ++x)
+            for (int y = b.y; y < b.y + b.height; ++y)
+                if (isText(screen.window.pixel(pixels, x, y))) {
+                    right = x;
+                    if (left == 0)
+                        left = x;
+                }
+        EXPECT_GE(left, b.x + 6) << b.text();
+        EXPECT_LE(right, b.x + b.width - 6) << b.text();
+    }
+    // Neighbours stand apart: between them the dialog's dark panel shows, not a frame.
+    for (std::size_t i = 0; i + 1 < 3; ++i) {
+        const Button& a = *form.buttonList[i];
+        const Button& b = *form.buttonList[i + 1];
+        int panelColumns = 0;
+        for (int x = a.x + a.width - 10; x < b.x + 10; ++x)
+            if (sum(screen.window.pixel(pixels, x, middle)) < 150)
+                ++panelColumns;
+        EXPECT_GE(panelColumns, 6) << a.text() << " | " << b.text();
     }
     // The buttons sit at the right of the form.
     const Table& t = *form.contentTable;

@@ -7,6 +7,11 @@
 #include "PlayerProcessTestSupport.h"
 
 #include <X11/keysym.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "benchmark/BenchmarkTestSupport.h"
 
 using playertest::accessTokenOf;
 using playertest::colourCount;
@@ -94,6 +99,34 @@ TEST_F(PlayerMode, TheDirectModeOpensTheStreamScreenWhichKeepsTheWindowOnClose) 
     EXPECT_NE(out.find("]: Connecting to:127.0.0.1 token of 9 characters\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("Zq7Secret"), std::string::npos) << out;
     EXPECT_TRUE(paths(*stub).empty()) << "no account, no web requests";
+}
+
+TEST_F(PlayerMode, APowerProfileSwitchedForTheStreamGoesBackWhenThePlayerIsInterrupted) {
+    struct Case {
+        const char* what;
+        int signal;
+        int exitCode;
+    };
+    // A request to end from outside ends the player as its close button does; an abort is a
+    // crash, which the crash reporter ends.
+    for (const Case& c : {Case{"SIGTERM", SIGTERM, 0}, Case{"SIGINT", SIGINT, 0}, Case{"SIGABRT", SIGABRT, 1}}) {
+        SCOPED_TRACE(c.what);
+        benchtest::FakePowerProfiles power("power-saver");
+        clienttest::Installation app;
+        // The signal ends the player through the crash reporter, with a stand-in sender.
+        std::filesystem::copy_file(std::string(NIMBROSTA_TEST_BIN_DIR) + "/crashreport_stub_sender",
+                                   app.lib + "/CrashReportSender");
+        std::filesystem::copy_file(std::string(NIMBROSTA_LIB_DIR) + "/crashreport_lang.ini",
+                                   app.lib + "/crashreport_lang.ini");
+        // The stream screen switches as it enters, whether or not the streamer answers.
+        ASSERT_TRUE(app.program.start(app.exe, {"--ip", "127.0.0.1", "--port", "5555", "--token", "t"},
+                                      {"XDG_STATE_HOME=" + app.dir.file("state")}));
+        ASSERT_TRUE(x11test::waitUntil([&] { return power.profile() == "performance"; })) << app.out();
+        ::kill(app.program.pid(), c.signal);
+        EXPECT_EQ(app.wait(), c.exitCode);
+        EXPECT_EQ(power.profile(), "power-saver") << app.out();
+        EXPECT_EQ(power.sets(), (std::vector<std::string>{"performance", "power-saver"}));
+    }
 }
 
 }  // namespace fixtures

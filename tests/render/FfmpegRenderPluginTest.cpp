@@ -193,6 +193,41 @@ TEST_F(FfmpegRenderPlugin, DrawsTheNewestPictureScaledToTheDrawable) {
     expectQuadrants(px, 200, 100, kYellow);
 }
 
+TEST_F(FfmpegRenderPlugin, ScaledPicturesAreSampledBilinearlyAndOwnSizeTexelForTexel) {
+    // The red quadrant ends at picture column 160, where the green one begins. Drawn at its own
+    // size the columns on either side are the quadrants' own colours; drawn larger or smaller,
+    // the window columns at the edge blend both (a nearest-texel picture would step).
+    struct Case {
+        int width, height;
+        std::vector<int> blended;  // window columns that show both quadrants
+        int redColumn, greenColumn;
+    };
+    for (const Case& c : {Case{320, 240, {}, 159, 160}, Case{640, 480, {319, 320}, 317, 322},
+                          // Column 79's centre falls on the edge between texels 159 and 160.
+                          Case{159, 119, {79}, 77, 81}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        if (renderer_) {
+            renderer_->release();
+            delete renderer_;
+            renderer_ = nullptr;
+        }
+        window_.reset();
+        window_ = std::make_unique<GLTestWindow>(c.width, c.height, "render-ffmpeg");
+        ASSERT_TRUE(window_->ok());
+        ASSERT_NE(create(), nullptr);
+        feed(0, kTurnsYellow);
+        const auto px = drawFrame(c.width, c.height, "edge-" + std::to_string(c.width));
+        const int y = c.height / 4;
+        EXPECT_TRUE(near(window_->pixel(px, c.redColumn, y), kRed, 12)) << text(window_->pixel(px, c.redColumn, y));
+        EXPECT_TRUE(near(window_->pixel(px, c.greenColumn, y), kGreen, 12))
+            << text(window_->pixel(px, c.greenColumn, y));
+        for (int x : c.blended) {
+            const RGBA mixed = window_->pixel(px, x, y);
+            EXPECT_TRUE(mixed.r > 40 && mixed.r < 215 && mixed.g > 40 && mixed.g < 215) << x << ": " << text(mixed);
+        }
+    }
+}
+
 TEST_F(FfmpegRenderPlugin, EveryPictureIsReadyBeforeTheNextUnitArrives) {
     ASSERT_NE(create(), nullptr);
     // Nothing drawn yet: drawing is harmless and counted.

@@ -2,8 +2,11 @@
 """GStreamer's RTSP server serving H.264 and Opus test signals, for interoperability tests.
 
 Usage: gst_rtsp_server.py [--auth none|basic|digest] [--user U] [--password P] [--tcp-only]
-                          [--width W] [--height H] [--bitrate KBPS]
-Prints the stream address on the first line, then serves until killed.
+                          [--width W] [--height H] [--bitrate KBPS] [--key-int N] [--threads N]
+                          [--aggregate MODE] [--record FILE]
+Prints the stream address on the first line, then serves until killed. With --record the
+encoder's output is also written to FILE as an Annex B stream, unbuffered, so that what
+the clients were sent can be decoded by another decoder.
 """
 import argparse
 import sys
@@ -27,7 +30,15 @@ def main():
     p.add_argument("--fps", type=int, default=30)
     p.add_argument("--bitrate", type=int, default=1000, help="kbit/s")
     p.add_argument("--pattern", default="ball", help="videotestsrc pattern (snow: incompressible)")
+    p.add_argument("--key-int", type=int, default=0, help="pictures from key frame to key frame (0: 2 x fps)")
+    p.add_argument("--threads", type=int, default=0, help="x264 threads, one slice each (0: x264 chooses)")
+    p.add_argument("--aggregate", default="", help="rtph264pay aggregate-mode (none, zero-latency, max)")
+    p.add_argument("--record", default="", help="also write the encoded stream to this file")
     args = p.parse_args()
+    key_int = args.key_int or args.fps * 2
+    payloader = "rtph264pay name=pay0 pt=96 config-interval=-1"
+    if args.aggregate:
+        payloader += " aggregate-mode=" + args.aggregate
 
     Gst.init(None)
     server = GstRtspServer.RTSPServer()
@@ -36,11 +47,29 @@ def main():
     factory = GstRtspServer.RTSPMediaFactory()
     factory.set_launch(
         "( videotestsrc is-live=true pattern=%s ! video/x-raw,width=%d,height=%d,framerate=%d/1 "
-        "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=%d bitrate=%d "
-        "! rtph264pay name=pay0 pt=96 config-interval=-1 "
+        "! x264enc name=encoder tune=zerolatency speed-preset=ultrafast key-int-max=%d bitrate=%d threads=%d "
+        "! video/x-h264,stream-format=byte-stream ! %s "
         "audiotestsrc is-live=true ! audio/x-raw,rate=48000,channels=2 ! opusenc frame-size=20 "
-        "! rtpopuspay name=pay1 pt=97 )" % (args.pattern, args.width, args.height, args.fps, args.fps * 2, args.bitrate))
+        "! rtpopuspay name=pay1 pt=97 )"
+        % (args.pattern, args.width, args.height, args.fps, key_int, args.bitrate, args.threads, payloader))
     factory.set_shared(True)
+    if args.record:
+        record = open(args.record, "wb")
+
+        def on_encoded(pad, info):
+            buf = info.get_buffer()
+            ok, data = buf.map(Gst.MapFlags.READ)
+            if ok:
+                record.write(bytes(data.data))
+                record.flush()
+                buf.unmap(data)
+            return Gst.PadProbeReturn.OK
+
+        def on_configure(factory, media):
+            encoder = media.get_element().get_by_name("encoder")
+            encoder.get_static_pad("src").add_probe(Gst.PadProbeType.BUFFER, on_encoded)
+
+        factory.connect("media-configure", on_configure)
     if args.tcp_only:
         factory.set_protocols(GstRtsp.RTSPLowerTrans.TCP)
     if args.auth != "none":

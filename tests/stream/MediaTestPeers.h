@@ -10,12 +10,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/md5.h>
 }
 
 #include "stream/media/IAudioRenderImplementation.h"
@@ -24,12 +27,79 @@ extern "C" {
 
 namespace mediatest {
 
+inline std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// MD5 of a decoded picture's visible samples (luma, then both chroma planes of 4:2:0), so
+// that pictures compare whatever the decoder's line padding.
+inline std::string pictureDigest(const AVFrame* f) {
+    AVMD5* md5 = av_md5_alloc();
+    av_md5_init(md5);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int w = plane == 0 ? f->width : (f->width + 1) / 2;
+        const int h = plane == 0 ? f->height : (f->height + 1) / 2;
+        for (int y = 0; y < h; ++y) av_md5_update(md5, f->data[plane] + std::ptrdiff_t(y) * f->linesize[plane], w);
+    }
+    std::uint8_t sum[16];
+    av_md5_final(md5, sum);
+    av_free(md5);
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : sum) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
+}
+
+// The pictures FFmpeg decodes from an Annex B byte stream, the way its command-line tool
+// reads a raw H.264 file: its own parser cuts the stream into pictures.
+inline std::vector<std::string> referenceDigests(const std::vector<std::uint8_t>& stream) {
+    std::vector<std::string> digests;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* picture = av_frame_alloc();
+    if (parser && context && packet && picture && avcodec_open2(context, codec, nullptr) >= 0) {
+        std::vector<std::uint8_t> data(stream);
+        data.resize(stream.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        auto drain = [&] {
+            while (avcodec_receive_frame(context, picture) == 0) digests.push_back(pictureDigest(picture));
+        };
+        const std::uint8_t* p = data.data();
+        int left = static_cast<int>(stream.size());
+        while (left > 0) {
+            const int used = av_parser_parse2(parser, context, &packet->data, &packet->size, p, left, AV_NOPTS_VALUE,
+                                              AV_NOPTS_VALUE, 0);
+            if (used < 0) break;
+            p += used;
+            left -= used;
+            if (packet->size > 0 && avcodec_send_packet(context, packet) >= 0) drain();
+        }
+        av_parser_parse2(parser, context, &packet->data, &packet->size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (packet->size > 0 && avcodec_send_packet(context, packet) >= 0) drain();
+        avcodec_send_packet(context, nullptr);
+        drain();
+    }
+    av_frame_free(&picture);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    av_parser_close(parser);
+    return digests;
+}
+
 // Decodes what the H.264 sink delivers, in whole-frame mode with start codes unless told
 // otherwise. Synchronous: decoded pictures are collected on the delivering thread, so the
 // sink's onFrame counts them into the statistics.
 class DecodingVideoConsumer : public IRenderImplementation {
 public:
-    explicit DecodingVideoConsumer(int flags = kRenderWholeFrames | kRenderIdrOnLoss) : flags_(flags) {
+    // fromKeyFrame: deliveries before the first one with an IDR picture are passed over, as
+    // a stream joined in the middle of a group of pictures decodes into garbage until then.
+    explicit DecodingVideoConsumer(int flags = kRenderWholeFrames | kRenderIdrOnLoss, bool fromKeyFrame = false)
+        : flags_(flags), waitForKeyFrame_(fromKeyFrame) {
         const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
         context_ = avcodec_alloc_context3(codec);
         context_->thread_count = 1;  // no frame threading: a picture comes out per frame
@@ -60,6 +130,8 @@ public:
         ++deliveries;
         if (flags & kFrameIdr) ++idrDeliveries;
         if (!context_ || size <= 0) return;
+        if (waitForKeyFrame_ && !(flags & kFrameIdr)) return;
+        waitForKeyFrame_ = false;
         // Parameter sets delivered on their own go to the decoder with the next picture,
         // as a decoder takes no packet without one.
         held_.insert(held_.end(), data, data + size);
@@ -82,6 +154,8 @@ public:
             width = picture_->width;
             height = picture_->height;
             if (picture_->decode_error_flags) ++decodeErrors;
+            std::lock_guard<std::mutex> g(mutex_);
+            digests_.push_back(pictureDigest(picture_));
         }
         pictures += n;
         return n;
@@ -91,6 +165,11 @@ public:
     std::vector<int> detachReasons() {
         std::lock_guard<std::mutex> g(mutex_);
         return detaches;
+    }
+    // pictureDigest of every decoded picture, in order.
+    std::vector<std::string> digests() {
+        std::lock_guard<std::mutex> g(mutex_);
+        return digests_;
     }
 
     std::atomic<int> deliveries{0};
@@ -116,6 +195,7 @@ private:
     }
 
     int flags_;
+    bool waitForKeyFrame_;
     AVCodecContext* context_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVFrame* picture_ = nullptr;
@@ -123,6 +203,7 @@ private:
     std::vector<std::uint8_t> held_;
     std::mutex mutex_;
     std::vector<int> detaches;
+    std::vector<std::string> digests_;
 };
 
 class CountingAudioConsumer : public IAudioRenderImplementation {

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "../crashreport/CrashNames.h"
 #include "../shell/X11TestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "gui/testing/GLTestWindow.h"
+#include "gui/Button.h"
 #include "platform/Process.h"
 #include "updater/UpdateFiles.h"
 
@@ -24,12 +26,15 @@ namespace {
 
 const char* const kTitle = "Nimbrosta Updater";
 
-// Window coordinates (430 x 275, logo 39 high): the centres of the question buttons and
-// of the error screen's Exit button (clicked there), and a row just inside their top
-// edges, clear of the captions (checked there).
+// Window coordinates (430 x 275, logo 39 high): the centres of the question buttons (clicked
+// there) and a row just inside their top edges, clear of the captions (checked there); a
+// point of the error screen's Exit button left of its caption, where it is whether the
+// button sits where the layout puts it or lower under a longer error text.
 const int kLeftButtonX = 125, kRightButtonX = 305, kCentreX = 215, kButtonY = 39 + 150 + 19;
-const int kExitY = 39 + 90 + 17;
-const int kButtonTopY = 39 + 150 + 5, kExitTopY = 39 + 90 + 5;
+const int kButtonTopY = 39 + 150 + 5;
+const int kExitX = kCentreX - 35, kExitY = 39 + 90 + 17;
+// The rows of the label under the logo, and how far from the window's edges its text keeps.
+const int kLabelTopY = 39 + 90 - 5, kEdgeBand = 8;
 
 // A client in a program folder of its own, with its own home.
 class UpdaterRun {
@@ -43,10 +48,15 @@ public:
     std::string outFile = dir.file("stdout");
     platform::ProcessHandle process;
 
-    // portableInstalled: the program folder has its "lib" folder (an installed client).
+    // portableInstalled: the program folder has its "lib" folder (an installed client)
+    // with the crash-report sender, so the crash handler installs.
     explicit UpdaterRun(bool portableInstalled) {
         fs::create_directories(portableInstalled ? app + "/lib" : app);
         fs::copy_file(std::string(NIMBROSTA_BIN_DIR) + "/NimbrostaClient", exe);
+        if (portableInstalled) {
+            for (const char* file : {"CrashReportSender", "crashreport_lang.ini"})
+                fs::copy_file(std::string(NIMBROSTA_LIB_DIR) + "/" + file, app + "/lib/" + file);
+        }
         fs::create_directories(data);
     }
     ~UpdaterRun() {
@@ -68,6 +78,7 @@ public:
     bool start(const StubService& stub) {
         ScopedEnv home("HOME", dir.file("home").c_str());
         ScopedEnv xdg("XDG_DATA_HOME", data.c_str());
+        ScopedEnv state("XDG_STATE_HOME", dir.file("home/.local/state").c_str());
         ScopedEnv service("NIMBROSTA_SERVICE_URL", stub.baseUrl().c_str());
         ScopedEnv update("NIMBROSTA_UPDATE_URL", stub.baseUrl().c_str());
         ScopedEnv ca("NIMBROSTA_EXTRA_ROOT_CA", stub.caPath().c_str());
@@ -97,6 +108,52 @@ public:
     bool isButton(int x, int y) const {
         const Rgb c = at(x, y);
         return c.b > 150 && c.g > 110 && c.r < 90;
+    }
+    // White text pixels in the rows [y0, y1): within band columns of the window's left or
+    // right edge, and elsewhere.
+    struct TextSpread {
+        int atEdges = 0, inside = 0;
+    };
+    TextSpread textIn(int y0, int y1, int band) const {
+        TextSpread t;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < width_; ++x) {
+                const Rgb c = at(x, y);
+                if (c.r < 190 || c.g < 190 || c.b < 190) continue;
+                if (x < band || x >= width_ - band) ++t.atEdges;
+                else ++t.inside;
+            }
+        return t;
+    }
+    // The label under the logo keeps clear of the window's edges, and of the row of the
+    // question's buttons when there is one.
+    void expectLabelInside(bool buttonsBelow) const {
+        const TextSpread t = textIn(kLabelTopY, kButtonTopY - 10, kEdgeBand);
+        EXPECT_GT(t.inside, 200) << "the label is there";
+        EXPECT_EQ(t.atEdges, 0) << "text within " << kEdgeBand << " columns of the window's edges";
+        if (!buttonsBelow) return;
+        int between = 0;  // text between the two buttons, at the height of the buttons
+        for (int y = kButtonTopY - 10; y < kButtonY + 19; ++y)
+            for (int x = kLeftButtonX + 60 + 6; x < kRightButtonX - 60 - 6; ++x) {
+                const Rgb c = at(x, y);
+                between += c.r > 190 && c.g > 190 && c.b > 190;
+            }
+        EXPECT_EQ(between, 0) << "the label runs into the buttons";
+    }
+    // The error text keeps clear of the Exit button below it.
+    void expectErrorTextAboveExit() const {
+        int top = kExitY;
+        while (top > 0 && isButton(kExitX, top - 1)) --top;
+        int touching = 0;
+        for (int y = top - Button::kFrameOutset - 3; y < top + 3; ++y)
+            for (int x = kCentreX - 60; x < kCentreX + 60; ++x) {
+                const Rgb c = at(x, y);
+                touching += c.r > 190 && c.g > 190 && c.b > 190;
+            }
+        EXPECT_EQ(touching, 0) << "the error text runs into the Exit button at row " << top;
+        const TextSpread t = textIn(39 + 40, top - Button::kFrameOutset, kEdgeBand);
+        EXPECT_GT(t.inside, 200) << "the error text is there";
+        EXPECT_EQ(t.atEdges, 0) << "text within " << kEdgeBand << " columns of the window's edges";
     }
     // Grabs until the buttons are there (and nothing at the other places), up to 15 s.
     bool waitForButtons(const std::vector<std::pair<int, int>>& at, const std::vector<std::pair<int, int>>& notAt = {}) {
@@ -167,7 +224,11 @@ TEST(UpdaterMode, FilesToUpdateLandWithTheirMd5AndModesThenTheLauncherStarts) {
     ASSERT_TRUE(x11test::waitUntil([&] { return run.out().find("/files/0 successfully downloaded") != std::string::npos; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     screen.save("progress");
+    // "Connecting to 127.0.0.1:<port> and downloading updates, please wait..."
+    screen.expectLabelInside(false);
     EXPECT_EQ(run.wait(), 1) << run.out();
+    // The updater ends from an engine worker; its crash handler's shared names go with it.
+    EXPECT_EQ(crashtest::descriptionsOfProcess(run.process.pid), std::vector<std::string>());
 
     // The running program was replaced by the launcher stand-in, which kept its mode.
     ASSERT_TRUE(waitForFile(run.launched));
@@ -219,12 +280,13 @@ TEST(UpdaterMode, ACorruptedDownloadShowsTheErrorAfterThreeTriesAndKeepsTheOldFi
     const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
-    ASSERT_TRUE(screen.waitForButtons({{kCentreX, kExitTopY}})) << run.out();
+    ASSERT_TRUE(screen.waitForButtons({{kExitX, kExitY}})) << run.out();
     screen.save("error-files");
+    screen.expectErrorTextAboveExit();
     EXPECT_EQ(updatertest::requestsTo(s, "/files/0"), 3);
     EXPECT_NE(run.out().find("failed to download!"), std::string::npos);
     EXPECT_EQ(readFile(run.app + "/lib/data.bin"), "old copy");
-    screen.click(kCentreX, kExitY);
+    screen.click(kExitX, kExitY);
     EXPECT_EQ(run.wait(), 0) << run.out();
     EXPECT_FALSE(fs::exists(run.launched));
 }
@@ -241,8 +303,9 @@ TEST(UpdaterMode, NoServerReachableShowsTheCheckError) {
     const Window w = run.show(s, x.get());
     ASSERT_NE(w, 0u) << run.out();
     WindowPixels screen(x.get(), w);
-    ASSERT_TRUE(screen.waitForButtons({{kCentreX, kExitTopY}})) << run.out();
+    ASSERT_TRUE(screen.waitForButtons({{kExitX, kExitY}})) << run.out();
     screen.save("error-check");
+    screen.expectErrorTextAboveExit();
     EXPECT_EQ(updatertest::requestsTo(s, "/api/v1/update_servers_list.json"), 3);
     EXPECT_EQ(updatertest::requestsTo(s, "/updater/check_update.json"), 3);
     // Closing the window ends updater mode like Exit, and starts nothing.
@@ -266,7 +329,10 @@ TEST(UpdaterMode, TheFirewallQuestionAnsweredYesOrNo) {
         WindowPixels screen(x.get(), w);
         ASSERT_TRUE(screen.waitForButtons({{kLeftButtonX, kButtonTopY}, {kRightButtonX, kButtonTopY}}, {{kCentreX, kButtonTopY}}))
             << run.out();
-        if (yes) screen.save("firewall-question");
+        if (yes) {
+            screen.save("firewall-question");
+            screen.expectLabelInside(false);
+        }
         screen.click(yes ? kLeftButtonX : kRightButtonX, kButtonY);
         const std::string list = run.userFolder + "/firewall_authorized_apps.txt";
         if (!yes) {

@@ -123,7 +123,38 @@ std::vector<StubRtspRequest> StubRtspServer::requests() const {
     return requests_;
 }
 
+void StubRtspServer::loadRtp() {
+    std::ifstream in(options_.rtpFile, std::ios::binary);
+    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<Packet> packets;
+    std::size_t i = 0;
+    while (i + 2 <= data.size()) {
+        const std::size_t n = (std::size_t(data[i]) << 8) | data[i + 1];
+        i += 2;
+        if (n > data.size() - i) break;
+        const std::uint8_t* rtp = data.data() + i;
+        i += n;
+        if (n < 12 || (rtp[0] >> 6) != 2) continue;
+        std::size_t header = 12 + 4 * std::size_t(rtp[0] & 0x0f);
+        if ((rtp[0] & 0x10) && header + 4 <= n) header += 4 + 4 * ((std::size_t(rtp[header + 2]) << 8) | rtp[header + 3]);
+        std::size_t end = n;
+        if ((rtp[0] & 0x20) && end > 0) end -= std::min<std::size_t>(rtp[n - 1], end);
+        if (header >= end) continue;
+        Packet p;
+        p.payload.assign(rtp + header, rtp + end);
+        p.marker = (rtp[1] & 0x80) != 0;
+        p.timestamp = static_cast<std::uint32_t>(videoFrames_.size()) * (90000u / static_cast<std::uint32_t>(options_.fps));
+        packets.push_back(std::move(p));
+        if (packets.back().marker) videoFrames_.push_back(std::move(packets)), packets.clear();
+    }
+    if (!packets.empty()) videoFrames_.push_back(std::move(packets));
+}
+
 void StubRtspServer::loadVideo() {
+    if (!options_.rtpFile.empty()) {
+        loadRtp();
+        return;
+    }
     if (options_.h264File.empty()) return;
     std::ifstream in(options_.h264File, std::ios::binary);
     const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -144,19 +175,42 @@ void StubRtspServer::loadVideo() {
     }
     if (start != SIZE_MAX && start < data.size()) nals.emplace_back(start, data.size() - start);
 
-    std::vector<std::vector<std::uint8_t>> pending;  // NAL units of the frame being built
-    const std::size_t mtu = options_.mtu;
-    std::uint32_t frameIndex = 0;
-    for (const auto& n : nals) {
-        std::vector<std::uint8_t> nal(data.begin() + static_cast<long>(n.first),
-                                      data.begin() + static_cast<long>(n.first + n.second));
-        if (nal.empty()) continue;
+    // Access units: one starts at a delimiter or at a slice whose first macroblock is 0 (a
+    // first_mb_in_slice of 0 is the single bit 1), together with the units since the last
+    // slice of the one before.
+    std::vector<std::size_t> starts;  // index in nals of each access unit's first unit
+    std::size_t lead = 0;             // units after the last slice
+    bool hasSlice = false;
+    for (std::size_t k = 0; k < nals.size(); ++k) {
+        const std::uint8_t* nal = data.data() + nals[k].first;
+        const std::size_t size = nals[k].second;
+        if (size == 0) {
+            if (hasSlice) ++lead;
+            continue;
+        }
         const int type = nal[0] & 0x1f;
         if ((type == 7 || type == 8) && parameterSets_.size() < 2)
-            parameterSets_.push_back(base64(std::string(nal.begin(), nal.end())));
-        pending.push_back(std::move(nal));
-        if (type < 1 || type > 5) continue;
-        // A slice ends the frame: packetize what was gathered.
+            parameterSets_.push_back(base64(std::string(nal, nal + size)));
+        const bool slice = type >= 1 && type <= 5;
+        const bool firstSlice = slice && size > 1 && (nal[1] & 0x80) != 0;
+        if (starts.empty()) starts.push_back(k);
+        if (hasSlice && (type == 9 || firstSlice)) {
+            starts.push_back(k - lead);
+            hasSlice = false;
+        }
+        if (slice) hasSlice = true;
+        lead = slice || !hasSlice ? 0 : lead + 1;
+    }
+    if (!hasSlice && !starts.empty()) starts.pop_back();  // no picture at the end
+    starts.push_back(nals.size() - lead);
+
+    const std::size_t mtu = options_.mtu;
+    std::uint32_t frameIndex = 0;
+    for (std::size_t au = 0; au + 1 < starts.size(); ++au) {
+        std::vector<std::vector<std::uint8_t>> pending;
+        for (std::size_t k = starts[au]; k < starts[au + 1]; ++k)
+            if (nals[k].second > 0)
+                pending.emplace_back(data.begin() + long(nals[k].first), data.begin() + long(nals[k].first + nals[k].second));
         std::vector<Packet> packets;
         const std::uint32_t ts = frameIndex * (90000u / static_cast<std::uint32_t>(options_.fps));
         std::size_t k = 0;
@@ -208,7 +262,6 @@ void StubRtspServer::loadVideo() {
         }
         packets.back().marker = true;
         videoFrames_.push_back(std::move(packets));
-        pending.clear();
         ++frameIndex;
     }
 }

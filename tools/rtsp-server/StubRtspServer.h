@@ -26,6 +26,9 @@ struct StubRtspServerOptions {
 
     std::string path = "/stream";
     std::string h264File;          // Annex B; empty: no video
+    // Recorded RTP packets (each a 16-bit big-endian length and the packet) sent with their
+    // payloads and marker bits as they are, in place of h264File; a frame ends at a marker.
+    std::string rtpFile;
     bool audio = true;
     std::string audioCodecName = "opus";
     int fps = 30;
@@ -110,6 +113,7 @@ private:
     void sendBytes(int fd, const void* data, std::size_t size);
     void closeTracks();
     void loadVideo();
+    void loadRtp();
     void readRtcp(int fd);
 
     StubRtspServerOptions options_;

@@ -10,6 +10,7 @@
 #include "updater/tasks/ErrorTask.h"
 #include "updater/tasks/ServerSelectionTasks.h"
 #include "updater/tasks/SuperDownloadFileTask.h"
+#include "platform/Thread.h"
 
 namespace updater {
 
@@ -107,7 +108,7 @@ bool UpdaterApi::shutdown(int timeoutMs) {
         bool finished = false;
     };
     auto join = std::make_shared<Join>();
-    std::thread joiner([join, pool = std::move(workers)]() mutable {
+    std::thread joiner = platform::startThread([join, pool = std::move(workers)]() mutable {
         pool.reset();
         std::lock_guard<std::mutex> lock(join->mutex);
         join->finished = true;

@@ -1,5 +1,6 @@
 #include "updater/UpdaterScreens.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/ConfigStore.h"
@@ -28,6 +29,8 @@ constexpr int kAnswerWidth = 120;
 constexpr int kAnswerHeight = 38;
 constexpr int kAnswerSpacing = 60;
 constexpr int kChoiceTextOffset = 15;
+constexpr int kLabelButtonGap = 6;     // at least between a label's last line and a button's frame
+constexpr int kLabelSideMargin = 8;    // a label's lines keep this far from the window's edges
 constexpr float kChoiceIconScale = 0.5f;
 const Rect kRing{433, 1, 61, 62};
 const Rect kNone{-1, -1, -1, -1};
@@ -62,14 +65,22 @@ std::shared_ptr<Image> makeLogo(PlayerGUI* gui, int w) {
     return logo;
 }
 
-// A centred, wrapped label across the window.
+// A centred label across the window, wrapped with a margin on either side: a line as wide
+// as the window would lose its first and last letters at the window's edges.
 std::shared_ptr<Static> makeLabel(PlayerGUI* gui, const std::string& text, const char* font, int y, int w) {
     auto label = std::make_shared<Static>(gui, text, 2, gui->getFont(font));
-    label->x = 0;
+    label->x = kLabelSideMargin;
     label->y = y;
     label->invalidate();
-    label->width = w;
+    label->width = w - 2 * kLabelSideMargin;
+    label->relayout(gui->context());  // its height places what follows it
     return label;
+}
+
+// The top of the buttons under a label: where the screen's layout puts them, or lower when
+// the label's lines reach further (a button's frame reaches above its rectangle).
+int belowLabel(const Static& label, int y) {
+    return std::max(y, label.y + label.height + kLabelButtonGap + Button::kFrameOutset);
 }
 
 std::shared_ptr<Button> makeAnswerButton(PlayerGUI* gui, const std::string& text, int x, int y,
@@ -105,7 +116,7 @@ ErrorWindowState::ErrorWindowState(UpdaterWindow* window, const std::string& err
     label = makeLabel(gui, errorText, "default", logo->height + kErrorLabelGap, w);
     exitButton = std::make_shared<Button>(gui, "Exit", 0, gui->getFont("default"));
     exitButton->x = (w - exitButton->width) / 2;
-    exitButton->y = logo->height + kLabelGap;
+    exitButton->y = belowLabel(*label, logo->height + kLabelGap);
     exitButton->setCommandTask(std::make_shared<ScreenAnswerTask>(std::make_shared<std::atomic<bool>>(false),
                                                                   std::make_shared<ExitTask>(0, window)));
 }
@@ -120,7 +131,7 @@ AddFirewallRuleState::AddFirewallRuleState(UpdaterWindow* window) : WindowStateB
     startAdd->addOnSuccess(startCheck);
     auto answered = std::make_shared<std::atomic<bool>>(false);
     const int x = (w - (2 * kAnswerWidth + kAnswerSpacing)) / 2;
-    const int y = logo->height + kButtonRowGap;
+    const int y = belowLabel(*label, logo->height + kButtonRowGap);
     buttons.push_back(makeAnswerButton(gui, "Yes", x, y, answered, startAdd));
     buttons.push_back(makeAnswerButton(gui, "No", x + kAnswerWidth + kAnswerSpacing, y, answered, startCheck));
 }
@@ -137,7 +148,7 @@ SelectWorkingDirState::SelectWorkingDirState(UpdaterWindow* window) : WindowStat
     for (int i = 0; i < n; ++i) {
         const WorkingFolderChoice choice = workingFolderChoice(names[i]);
         auto button = makeAnswerButton(gui, choice.text, rowX + (kAnswerWidth + kAnswerSpacing) * i,
-                                       logo->height + kButtonRowGap, answered,
+                                       belowLabel(*label, logo->height + kButtonRowGap), answered,
                                        std::make_shared<SelectWorkingFolderTask>(window, names[i]));
         button->centerContent = 0;
         button->contentOffsetX = kChoiceTextOffset;

@@ -16,6 +16,11 @@ class Button : public ButtonCommon, public ControlsRender {
 public:
     static constexpr int kDefaultWidth = 106;
     static constexpr int kDefaultHeight = 34;
+    // The frame images reach this far beyond the button's rectangle on every side (one unit
+    // more in the filled look). Buttons side by side are spaced by framedSpacing(gap) so that
+    // their frames keep the gap between them instead of overlapping.
+    static constexpr int kFrameOutset = 5;
+    static constexpr int framedSpacing(int gap) { return gap + 2 * kFrameOutset; }
 
     // A null font means the GUI's default font.
     Button(PlayerGUI* gui, const std::string& text, int commandId, GraphicsFont* font = nullptr);
@@ -33,6 +38,10 @@ public:
     void setFrameColor(Color color) { frameColor_ = color; }
     void setIcon(AbstractSurface* surface, int srcX, int srcY, int srcW, int srcH, float scale, int gap);
     GraphicsFont* font() const { return font_; }
+    // Widens the button, never narrows it, so that its icon and text fit with the margin on
+    // either side (content placed from the left: after its offset, with the margin on the
+    // right). Without a context to measure with the width stays.
+    void fitContent(AbstractGraphicsContext* context, int margin);
 
     unsigned char centerContent = 1;
     int contentOffsetX = 0;

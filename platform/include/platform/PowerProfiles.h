@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +19,10 @@ public:
     virtual bool activeProfile(std::string& name) = 0;
     // Makes the named profile active; false when that fails.
     virtual bool setActiveProfile(const std::string& name) = 0;
+    // The program and arguments that make the named profile active, for a caller that must
+    // run them where nothing may be allocated (a process being ended by a signal); empty
+    // when there is no such command.
+    virtual std::vector<std::string> setCommand(const std::string&) const { return {}; }
 };
 
 // The system's back end: powerprofilesctl when it is on PATH, else one that reads and sets

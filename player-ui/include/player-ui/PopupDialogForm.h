@@ -24,6 +24,9 @@ public:
     static constexpr int kTextMaxWidth = 700;
     static constexpr int kTextMaxHeight = 1000;
     static constexpr int kCellPadding = 10;
+    // Gap between the buttons' frames, and between a button's text and its edges.
+    static constexpr int kButtonSpacing = 8;
+    static constexpr int kButtonTextMargin = 10;
 
     PopupDialogForm(PlayerGUI* gui, const DialogDescription& description);
     ~PopupDialogForm() override;

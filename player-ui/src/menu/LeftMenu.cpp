@@ -18,8 +18,6 @@ constexpr Rect kKeyPicture{106, 130, 20, 20};
 constexpr Rect kSteamPicture{1, 35, 95, 39};
 constexpr Rect kDesktopPicture{335, 1, 88, 23};
 constexpr Rect kStorePicture{123, 1, 104, 23};
-// The picture items are as wide as the administrator-password item.
-constexpr int kImageItemWidth = 195;
 constexpr int kImageItemHeight = 30;
 constexpr int kCursorLockTourPage = 8;
 constexpr int kCursorLockTourKind = 3;
@@ -39,6 +37,12 @@ LeftMenu::LeftMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
 
     const Color normal = gui->getColor("player-button-main-default");
     const Color hover = gui->getColor("player-button-main-hover");
+    // As wide as the longest text needs; the picture items are as wide as the text items.
+    buttonWidth = MenuButton::labelWidthFor(gui,
+                                            {texts.text("menu_hide_menu"), texts.text("menu_full_screen"),
+                                             texts.text("menu_lock_cursor"), texts.text("menu_admin_password")},
+                                            buttonWidth);
+    const int imageItemWidth = buttonWidth + MenuButton::kIconColumnWidth;
     auto item = [&](const char* key, int command, const Rect& picture) {
         return std::make_shared<MenuButton>(gui, texts.text(key), command, images, picture, normal, hover,
                                             buttonWidth);
@@ -52,11 +56,11 @@ LeftMenu::LeftMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
     const Color secondaryHover = gui->getColor("player-button-secondary-default");
     steamItem = std::make_shared<ImageMenuButton>(gui, kCommandSteamBigPicture, images, kSteamPicture,
                                                   gui->getColor("player-button-green-default"), secondaryHover,
-                                                  kImageItemWidth, kImageItemHeight);
+                                                  imageItemWidth, kImageItemHeight);
     desktopItem = std::make_shared<ImageMenuButton>(gui, kCommandShowDesktop, images, kDesktopPicture, normal,
-                                                    secondaryHover, kImageItemWidth, kImageItemHeight);
+                                                    secondaryHover, imageItemWidth, kImageItemHeight);
     storeItem = std::make_shared<ImageMenuButton>(gui, kCommandStore, images, kStorePicture, normal,
-                                                  secondaryHover, kImageItemWidth, kImageItemHeight);
+                                                  secondaryHover, imageItemWidth, kImageItemHeight);
     storeItem->pressShift = false;
     storeItem->picture->enabled = 0;
     storeItem->setInteractive(false);

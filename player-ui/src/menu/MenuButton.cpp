@@ -4,11 +4,16 @@
 #include "gui/AbstractGraphicsContext.h"
 #include "gui/ImageButton.h"
 #include "gui/PlayerGUI.h"
+#include "gui/RichText.h"
 #include "gui/Static.h"
+
+#include <algorithm>
 
 namespace {
 
 constexpr Rect kNoPicture{-1, -1, -1, -1};
+constexpr int kOneLine = 0;
+constexpr int kWrapLeft = 1;
 
 }  // namespace
 
@@ -31,9 +36,11 @@ MenuButton::MenuButton(PlayerGUI* gui, const std::string& text, int command, Abs
     icon->ignoreMouse = 1;
     icon->focusable = 0;
     icon->centerImage = 1;
-    label = std::make_shared<Static>(gui, text, textAlignment, font ? font : gui->getDefaultFont(), textColour);
+    // The label column is labelWidth wide; its lines keep the right margin free.
+    label = std::make_shared<Static>(gui, text, textAlignment == kOneLine ? kWrapLeft : textAlignment,
+                                     font ? font : gui->getDefaultFont(), textColour);
     gui->setEnabled(label.get(), false);
-    label->setSizeLimits(labelWidth, 0, labelWidth, 0);
+    label->setSizeLimits(labelWidth, 0, labelWidth - kLabelMarginRight, 0);
     label->invalidate();
     label->relayout(gui->context());
     setCell(0, 0, icon.get());
@@ -42,6 +49,28 @@ MenuButton::MenuButton(PlayerGUI* gui, const std::string& text, int command, Abs
 }
 
 MenuButton::~MenuButton() = default;
+
+std::int32_t MenuButton::labelWidthFor(PlayerGUI* gui, const std::vector<std::string>& texts, std::int32_t atLeast,
+                                       GraphicsFont* font) {
+    AbstractGraphicsContext* context = gui->context();
+    if (!context)
+        return atLeast;
+    std::vector<TextSpan> spans(1);
+    spans[0].font = font ? font : gui->getDefaultFont();
+    std::vector<TextRenderBlock> blocks;
+    std::int32_t width = atLeast;
+    for (const std::string& text : texts) {
+        // Measured as the label lays a line out, so that a text said to fit does not wrap.
+        spans[0].text = utf8Prefix(text, std::size_t(kMaxTextLength));
+        spans[0].codePoints = utf8ToCodePoints(spans[0].text);
+        buildTextBlocks(spans, blocks);
+        setBlockSpacing(blocks);
+        int w = 0, h = 0;
+        layoutBlockRow(context, blocks.data(), blocks.data() + blocks.size(), &w, &h);
+        width = std::max(width, std::int32_t(w) + kLabelMarginRight);
+    }
+    return width;
+}
 
 void MenuButton::layoutCells() {
     const int labelPadding = fixedHeight != 0 ? (fixedHeight - label->height) / 2 : 0;

@@ -40,6 +40,18 @@ RightMenu::RightMenu(PlayerGUI* gui, std::int32_t spacing, std::int32_t margin,
     const Color exitNormal = gui->getColor("player-button-exit-default");
     const Color exitHover = gui->getColor("player-button-exit-hover");
 
+    // Each column is as wide as its longest fixed text needs; values set later wrap.
+    mainWidth = MenuButton::labelWidthFor(
+        gui, {text("menu_account"), text("menu_settings"), text("menu_system"), text("menu_record_start"),
+              text("menu_record_finish"), text("menu_help"), text("menu_taskmgr"), text("menu_logout"),
+              text("menu_close")},
+        mainWidth);
+    pageWidth = MenuButton::labelWidthFor(
+        gui, {text("menu_bugreport"), text("menu_setup_controller"), text("menu_enable_passthrought"),
+              text("menu_enable_hotkeys"), text("menu_resolution"), text("menu_fps"), text("menu_restart"),
+              text("menu_timeout_settings")},
+        pageWidth);
+
     credits = std::make_shared<ControlCredits>(gui, spacing);
     credits->horizontalAlign = 2;
     credits->verticalAlign = 1;

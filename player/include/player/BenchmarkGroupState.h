@@ -18,8 +18,9 @@
 //
 // Threads: enter, update, leave and the steps on the render thread; onCommand on the main
 // thread. Leaving the screen (the window closes mid-run) ends the running measurement (its
-// worker joined before its implementation is released), joins the loading thread and puts
-// back the power profile switched for the run.
+// worker joined before its implementation is released) and joins the loading thread. A power
+// profile switched for the run stays for the stream that follows (the player puts it back
+// when it ends). With "Debug.Diagram" set, a run shows the timing diagram's "DD" button.
 
 #include <atomic>
 #include <cstdint>
@@ -34,6 +35,7 @@
 
 class BenchmarkStorage;
 class ConfigStore;
+class DebugDiagramButton;
 
 // Where the benchmark finds its samples, settings and decoders (tests point it elsewhere).
 struct BenchmarkSetup {
@@ -65,6 +67,8 @@ public:
     void setMeasurement(BenchmarkState* next);
 
     int currentStep() const { return step_; }
+    // The timing diagram's button of a run with "Debug.Diagram" set, else null.
+    DebugDiagramButton* diagramButton() const { return diagramButton_.get(); }
 
 private:
     // IBenchmarkHost: the window's.
@@ -75,8 +79,6 @@ private:
     ConfigStore& config() const;
     // Writes the results and the choice.
     void finish();
-    // The run is over: the power profile switched for it goes back.
-    void endRun();
     void joinLoader();
 
     BenchmarkSetup setup_;
@@ -88,5 +90,5 @@ private:
     int step_ = 0;
     const std::map<int, std::string> decoderNames_;
     std::string renderName_;  // GL_RENDERER as the driver returns it
-    bool powerSwitched_ = false;
+    std::shared_ptr<DebugDiagramButton> diagramButton_;
 };

@@ -60,6 +60,10 @@ public:
     // F12 becomes kCommandToggleCursorLock (posted); the in-stream screen decides.
     bool onCursorLockKey() override;
 
+    // Main thread, once the window exists: key events carry the state of CapsLock and
+    // NumLock, which the stream's keypad keys follow.
+    void onCreate() override;
+
     void Command(int id) override;
 
     // ---- render thread ----
@@ -83,10 +87,9 @@ public:
     void connectDirect(const std::string& ip, int port, const std::string& token, const std::string& osName);
     // When a screen that needs full speed enters: a power-saving scheme posts
     // kCommandPowerModeWarning and is switched to high performance. True when it switched.
+    // The profile switched away from goes back when the player ends (also when it is
+    // interrupted), not when the screen leaves, so a later screen finds nothing to do.
     bool checkPowerPlan();
-    // Puts back the power profile that checkPowerPlan switched away from (a screen whose
-    // full-speed work has ended).
-    void restorePowerPlan();
     // A web task failed for good: a message popup, unless the current screen shows such
     // errors itself. Runs on the web facade's worker.
     void onPlayerApiEvent(PlayerApiEvents event);

@@ -5,8 +5,9 @@
 // The profiles come from the system's power-profile service (platform::PowerProfiles:
 // power-profiles-daemon's "power-saver", "balanced" and "performance"); without it every
 // operation does nothing and no switch is ever needed. A profile switched away from is put
-// back by restore(), by the destructor, and at the latest when the process exits normally
-// (the window that owns the switcher is never destroyed).
+// back by restore(), by the destructor, and at the latest when the process ends: normally
+// (the window that owns the switcher is never destroyed), or by a signal or a crash through
+// restoreAfterInterruption.
 //
 // Used on the render and main threads of the player, one call at a time.
 
@@ -42,6 +43,12 @@ public:
     int savedScheme() const { return savedScheme_; }
     // The service's name of a class ("power-saver", "balanced", "performance"), "" for none.
     static const char* profileName(int scheme);
+
+    // For a process that a signal or a crash is ending: puts back the profile that a switch
+    // of any switcher left behind, by running the back end's command prepared at the switch.
+    // Allocates nothing and takes no lock (it runs in the crash reporter's hook); waits for
+    // the command at most timeoutMs. True when the command ran and succeeded.
+    static bool restoreAfterInterruption(int timeoutMs = 3000);
 
 private:
     std::shared_ptr<platform::PowerProfiles> profiles_;

@@ -8,7 +8,9 @@
 #include "player-ui/PlayerCommandIds.h"
 #include "player/BenchmarkStorage.h"
 #include "player/PlayerMainWindow.h"
+#include "player/stream/DebugDiagram.h"
 #include "stream/session/DecoderFlags.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -73,14 +75,22 @@ bool BenchmarkGroupState::enter() {
         << (otherAdapter ? ", other adapter: " + renderName_ : std::string())
         << (otherVersion ? ", other version" : "");
 
+    if (settings.get<bool>("Debug.Diagram", "0")) {
+        if (PlayerGUI* gui = window() ? window()->getGUI() : nullptr)
+            diagramButton_ = std::make_shared<DebugDiagramButton>(gui);
+    }
+
     // The loader only publishes the storage; the screen joins it once it is loaded, or when
     // it goes.
-    loaderThread_ = std::thread([this] {
+    loaderThread_ = platform::startThread([this] {
         auto storage = std::make_shared<BenchmarkStorage>(versionTag_, setup_.libFolder, setup_.config);
         storage_ = std::move(storage);
         storageLoaded_.store(true, std::memory_order_release);
     });
-    powerSwitched_ = window() && window()->checkPowerPlan();
+    // A profile switched for the run stays for the stream that follows; it goes back when
+    // the player ends, so the stream's own check finds nothing left to do.
+    if (window())
+        window()->checkPowerPlan();
     postCommand(kCommandBenchmarkLoading);
     return true;
 }
@@ -91,7 +101,7 @@ void BenchmarkGroupState::leave() {
         measurement_->stop();
     measurement_.reset();
     joinLoader();
-    endRun();
+    diagramButton_.reset();
 }
 
 bool BenchmarkGroupState::update(std::recursive_mutex& guiLock) {
@@ -105,7 +115,6 @@ bool BenchmarkGroupState::update(std::recursive_mutex& guiLock) {
             NIMBROSTA_LOG(50, "BenchmarkGroupState::update") << "no benchmark sample could be loaded";
             step_ = kFinishedStep;
             postCommand(kCommandBenchmarkFileMissing);
-            endRun();
         } else {
             step_ = kSuiteStartStep;
             postCommand(kCommandBenchmarkSuiteStart);
@@ -212,15 +221,6 @@ void BenchmarkGroupState::finish() {
     if (settings.get<std::int32_t>("Benchmark.DXVA", "999999") != kExcluded)
         settings.set("Benchmark.DXVA", kExcluded, true);
     storage_->applyResults(renderName_);
-    endRun();
-}
-
-void BenchmarkGroupState::endRun() {
-    if (!powerSwitched_)
-        return;
-    powerSwitched_ = false;
-    if (window())
-        window()->restorePowerPlan();
 }
 
 void BenchmarkGroupState::joinLoader() {

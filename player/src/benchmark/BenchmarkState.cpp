@@ -6,6 +6,7 @@
 #include "player-ui/PlayerCommandIds.h"
 #include "player/BenchmarkStorage.h"
 #include "player/RenderPluginModule.h"
+#include "platform/Thread.h"
 
 namespace {
 // Collector series around the render thread's work of a frame.
@@ -45,7 +46,7 @@ bool BenchmarkState::enter() {
     }
     if (renderer_) {
         label_ = storage_->currentLabel();
-        worker_ = std::thread([this] { work(); });
+        worker_ = platform::startThread([this] { work(); });
     }
     startTime_ = Clock::now();
     return renderer_ != nullptr;

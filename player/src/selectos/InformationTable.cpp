@@ -3,8 +3,6 @@
 #include <algorithm>
 
 #include "core/LanguageStore.h"
-#include "core/Utf8.h"
-#include "gui/AbstractGraphicsContext.h"
 #include "gui/Button.h"
 #include "gui/PlayerGUI.h"
 #include "gui/Static.h"
@@ -114,7 +112,8 @@ void InformationTable::buildContent() {
     buttonsBlock_ = std::make_shared<Table>(gui_, unsigned(buttons_.size()), 1);
     for (std::size_t i = 0; i < buttons_.size(); ++i) buttonsBlock_->setCell(unsigned(i), 0, buttons_[i].get());
     buttonsBlock_->setAllCellsAlignment(AlignCentre, AlignCentre);
-    buttonsBlock_->setSpacing(kButtonSpacing, 0);
+    // The gap is the one between the buttons' frames, which reach beyond their rectangles.
+    buttonsBlock_->setSpacing(Button::framedSpacing(kButtonSpacing), 0);
     buttonsBlock_->invalidate();
 
     setCell(0, 0, contentBlock_.get());
@@ -138,10 +137,7 @@ std::shared_ptr<Button> InformationTable::makeButton(const std::string& text, Ta
     button->setCommandTask(std::move(task));
     // Action texts come from the service and may be longer than the default width holds:
     // the button grows to its text, measured with the font it draws with.
-    int textWidth = 0, textHeight = 0;
-    if (AbstractGraphicsContext* context = gui_->context())
-        if (context->measureText(utf8ToCodePoints(text), 0, -1, button->font(), &textWidth, &textHeight, 0))
-            button->width = std::max(button->width, textWidth + 2 * kButtonTextMargin);
+    button->fitContent(gui_->context(), kButtonTextMargin);
     return button;
 }
 

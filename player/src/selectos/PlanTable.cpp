@@ -16,6 +16,11 @@ namespace {
 constexpr int kSelectButtonHeight = 50;
 constexpr int kInfoTopPadding = 15;
 constexpr int kDescriptionHeight = 60;
+// Texts keep this far from the card's frame on the left and right.
+constexpr int kCardTextInset = 12;
+// The select button's frame (drawn round it, one unit out in its filled look) lines up with
+// the card's instead of reaching past it towards the other column.
+constexpr int kSelectFrameReach = Button::kFrameOutset + 1;
 
 std::string text(const char* key) { return LanguageStore::instance().text(key); }
 }  // namespace
@@ -27,12 +32,13 @@ PlanSubTable::PlanSubTable(IPlayerWindow* window, PlayerGUI* gui, const std::str
                                              gui->getFont("selectos-caption"));
     titleLabel_ = std::make_shared<Static>(gui, name, 0, gui->getFont("selectos-title"));
     gui->setEnabled(titleLabel_.get(), false);
-    titleLabel_->setSizeLimits(columnWidth_, 0, columnWidth_, 0);
+    const int textWidth = columnWidth_ - 2 * kCardTextInset;
+    titleLabel_->setSizeLimits(textWidth, 0, textWidth, 0);
     titleLabel_->invalidate();
     descriptionLabel_ = std::make_shared<Static>(gui, description, 2, gui->getFont("selectos-info"));
     gui->setEnabled(descriptionLabel_.get(), false);
     // A fixed height, so both columns line up whatever their texts.
-    descriptionLabel_->setSizeLimits(0, descriptionHeight_, columnWidth_, descriptionHeight_);
+    descriptionLabel_->setSizeLimits(0, descriptionHeight_, textWidth, descriptionHeight_);
     descriptionLabel_->invalidate();
     planName_ = name;
     std::transform(planName_.begin(), planName_.end(), planName_.begin(),
@@ -41,7 +47,7 @@ PlanSubTable::PlanSubTable(IPlayerWindow* window, PlayerGUI* gui, const std::str
 
     selectButton_->filledLook = 1;
     selectButton_->height = kSelectButtonHeight;
-    selectButton_->width = columnWidth_;
+    selectButton_->width = columnWidth_ - 2 * kSelectFrameReach;
     selectButton_->setColor(gui->getColor("transparent"));
     selectButton_->setHoverColor(gui->getColor("white"));
     selectButton_->setHoverTextColor(gui->getColor("so-blue-hover"));
@@ -51,6 +57,9 @@ PlanSubTable::PlanSubTable(IPlayerWindow* window, PlayerGUI* gui, const std::str
     infoBlock_->setCell(0, 1, costLabel_.get());
     infoBlock_->setCell(0, 2, descriptionLabel_.get());
     infoBlock_->setAllCellsAlignment(AlignCentre, AlignCentre);
+    // The insets keep the card as wide as the column.
+    for (unsigned row = 0; row < 3; ++row)
+        infoBlock_->setCellPadding(0, row, kCardTextInset, 0, kCardTextInset, 0);
     infoBlock_->setSpacing(0, infoSpacing_);
 
     setCell(0, 0, infoBlock_.get());

@@ -663,9 +663,22 @@ bool StreamState::onMouseButton(GLFWwindow*, int button, int action, int) {
     int width = 0, height = 0;
     getWindowSize(width, height);
     if (width <= 0 || height <= 0) return true;
+    const bool pressed = action == GLFW_PRESS;
+    if (button >= 0 && std::size_t(button) < buttonsDown_.size()) buttonsDown_.set(std::size_t(button), pressed);
     session_->inputAPI().MouseButton(mouse_.remoteX(), mouse_.remoteY(), width, height, remoteMouseButton(button),
-                                     action == GLFW_PRESS);
+                                     pressed);
     return true;
+}
+
+void StreamState::releaseButtons() {
+    if (buttonsDown_.none()) return;
+    int width = 0, height = 0;
+    getWindowSize(width, height);
+    for (std::size_t button = 0; button < buttonsDown_.size(); ++button)
+        if (buttonsDown_.test(button) && width > 0 && height > 0)
+            session_->inputAPI().MouseButton(mouse_.remoteX(), mouse_.remoteY(), width, height,
+                                             remoteMouseButton(int(button)), false);
+    buttonsDown_.reset();
 }
 
 bool StreamState::onCursorPos(GLFWwindow* window, double x, double y) {
@@ -766,7 +779,11 @@ void StreamState::checkClipboard() {
 
 void StreamState::checkGreyOut() {
     ImageButton* greyOut = mainWindow_->popupManager().greyOutButton();
-    inputEnabled_.store(!(greyOut && greyOut->isVisible()));
+    const bool enabled = !(greyOut && greyOut->isVisible());
+    // A button held on the stream would stay down on the machine for as long as the dialog
+    // is open, and after: its release goes to the overlay.
+    if (!enabled && inputEnabled_.load()) releaseButtons();
+    inputEnabled_.store(enabled);
 }
 
 void StreamState::detectGamepads() {

@@ -119,6 +119,10 @@ public:
 
     // Any thread: ends the loop after the current pass.
     void quit();
+    // Any thread: closes the main window the way its close button does, except that the
+    // window cannot refuse: the system asks the program to end (a logout, `kill`, Ctrl+C).
+    // Posted, so it runs on the main thread once the loop runs.
+    void requestClose();
     bool quitRequested() const { return quit_.load(); }
 
     GLFWAppWindow* mainWindow() const { return mainWindow_; }
@@ -136,6 +140,10 @@ public:
 private:
     GLFWApp();
     ~GLFWApp() = default;
+
+    // Main thread: the close of requestClose().
+    void closeMainWindow();
+    friend class CloseMainWindowMessage;
 
     std::atomic<bool> quit_{false};
     GLFWAppWindow* mainWindow_ = nullptr;

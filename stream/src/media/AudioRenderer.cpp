@@ -3,6 +3,7 @@
 #include <speex/speex_resampler.h>
 
 #include "core/SystemHelpers.h"
+#include "platform/Thread.h"
 
 // ---------------------------------------------------------------------------------------
 // PcmQueue
@@ -138,7 +139,7 @@ void AudioRenderer::start() {
     std::lock_guard<std::mutex> g(stopMutex_);
     if (thread_.joinable()) return;
     threadRunning_ = true;
-    thread_ = std::thread([this] { renderThread(); });
+    thread_ = platform::startThread([this] { renderThread(); });
 }
 
 void AudioRenderer::stop() {

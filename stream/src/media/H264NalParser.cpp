@@ -3,7 +3,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -598,14 +597,20 @@ int H264NalParser::parseNal(const std::uint8_t* data, int length, bool typeOnly)
     const std::uint8_t* unit = data + sc;
     const int unitBytes = unitLength - sc;
     lastNalType_ = unit[0] & 0x1F;
+    lastUnitWasSlice_ = false;
     if (typeOnly) return unitLength;
     try {
         switch (lastNalType_) {
-            case 1: case 2: case 5: sets_.parseSlice(unit, unitBytes); break;
+            case 1: case 2: case 5:
+                sets_.parseSlice(unit, unitBytes);
+                lastUnitWasSlice_ = true;
+                break;
             case 6: sets_.parseSei(unit, unitBytes); break;
             case 7: sets_.parseSps(unit, unitBytes); break;
             case 8: sets_.parsePps(unit, unitBytes); break;
-            default: std::printf("nalu type %d\n", lastNalType_); break;
+            // Delimiters, filler and the rest carry nothing this reader keeps. They come
+            // with every picture, so they are passed over without a word.
+            default: break;
         }
     } catch (const char*) {
         // A unit that does not parse is ignored; what was activated before the error stays.

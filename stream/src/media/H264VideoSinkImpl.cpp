@@ -46,6 +46,7 @@ std::uint32_t BitrateWindow::kbps() const {
 
 FrameAccumulator::FrameAccumulator() {
     frame_.reserve(kFrameReserve);
+    tail_.reserve(4096);  // parameter sets and SEI between pictures
     sequence_.reserve(1024);
     pendingGaps_.reserve(64);
 }
@@ -96,13 +97,23 @@ std::uint16_t FrameAccumulator::takeLosses(std::vector<RTSPLostRange>* out) {
     return lost;
 }
 
-int FrameAccumulator::deliverFrameBuffer() {
-    flags_ |= kFrameWhole;
+int FrameAccumulator::deliverFrameBuffer(bool keepTail) {
+    keepTail = keepTail && tailStart_ < frame_.size();
+    std::uint32_t flags = flags_ | kFrameWhole;
+    if (keepTail) {
+        tail_.assign(frame_.begin() + static_cast<std::ptrdiff_t>(tailStart_), frame_.end());
+        frame_.resize(tailStart_);
+    } else {
+        flags |= tailFlags_;
+    }
     const std::size_t size = frame_.size();
     frame_.insert(frame_.end(), kFramePadding, 0);
-    const int result = onFrame(flags_, frame_.data(), static_cast<std::uint32_t>(size));
+    const int result = onFrame(flags, frame_.data(), static_cast<std::uint32_t>(size));
     frame_.clear();
-    flags_ = 0;
+    flags_ = keepTail ? tailFlags_ : 0;
+    if (keepTail) frame_.insert(frame_.end(), tail_.begin(), tail_.end());
+    tailFlags_ = 0;
+    tailStart_ = frame_.size();
     frameHasSlice_ = false;
     return result;
 }
@@ -127,28 +138,46 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
     if (sequenceNumbers) trackSequence(*sequenceNumbers);
 
     const int type = parser_.lastNalType();
-    const H264SliceInfo* slice = parser_.lastSlice();
-    const bool newFrame = slice && slice->newPicture;
-
-    int result = 0;
-    // A new picture ends the one in the buffer. Parameter sets and other units that came
-    // before the new picture's first slice belong to it, so a buffer without a slice is kept:
-    // handed over alone, it would be a frame without a picture, a decoding error and a
-    // key-frame request at every key frame.
-    if (newFrame && (mode_ & kRenderWholeFrames) && !frame_.empty() && frameHasSlice_)
-        result = deliverFrameBuffer();
+    const bool slice = type >= 1 && type <= 5;
+    const H264SliceInfo* info = parser_.lastSlice();
+    // Only a slice whose own header was read can start a picture. Units between slices do
+    // not: payloaders repeat the parameter sets in front of every slice of a key frame.
+    const bool startsPicture = parser_.lastUnitWasSlice() && info && info->newPicture;
 
     const std::uint8_t* unit = buf + 4;
     const std::size_t unitSize = size - 4;
+    const bool spsChanged =
+        type == 7 && (storedSps_.size() != unitSize || std::memcmp(storedSps_.data(), unit, unitSize) != 0);
+    const bool ppsChanged = type == 8 && (spsChanged_ || storedPps_.size() != unitSize ||
+                                          std::memcmp(storedPps_.data(), unit, unitSize) != 0);
+    const bool whole = (mode_ & kRenderWholeFrames) != 0;
+
+    int result = 0;
+    if (whole && frameHasSlice_) {
+        if (startsPicture) {
+            // The picture in the buffer is complete; what came after its last slice leads
+            // the new one.
+            result = deliverFrameBuffer(true);
+        } else if (type == 9 || spsChanged || ppsChanged) {
+            // A delimiter always opens an access unit, and a parameter set cannot change
+            // inside a picture: the one in the buffer is complete, and goes to the decoder
+            // before the consumer hears of new parameter sets.
+            result = deliverFrameBuffer();
+        }
+    }
+    // Units after the buffer's last slice wait for the next slice to tell where they belong.
+    const bool toTail = whole && frameHasSlice_ && !slice;
+    std::uint32_t& unitFlags = toTail ? tailFlags_ : flags_;
+
     const bool keepApart = (mode_ & (kRenderLengthPrefix | kRenderParameterSetsApart)) != 0;
     switch (type) {
         case 5:
-            flags_ |= kFrameIdr;
+            unitFlags |= kFrameIdr;
             break;
         case 7:
-            flags_ |= kFrameSps;
-            if (storedSps_.size() != unitSize || std::memcmp(storedSps_.data(), unit, unitSize) != 0) {
-                flags_ |= kFrameSpsChanged;
+            unitFlags |= kFrameSps;
+            if (spsChanged) {
+                unitFlags |= kFrameSpsChanged;
                 storedSps_.assign(unit, unit + unitSize);
                 onSPS(storedSps_, storedPps_);
                 spsChanged_ = true;
@@ -156,9 +185,9 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
             }
             break;
         case 8:
-            flags_ |= kFramePps;
-            if (spsChanged_ || storedPps_.size() != unitSize || std::memcmp(storedPps_.data(), unit, unitSize) != 0) {
-                flags_ |= kFramePpsChanged;
+            unitFlags |= kFramePps;
+            if (ppsChanged) {
+                unitFlags |= kFramePpsChanged;
                 storedPps_.assign(unit, unit + unitSize);
                 onPPS(storedSps_, storedPps_);
                 spsChanged_ = false;
@@ -177,25 +206,35 @@ int FrameAccumulator::processPacket(std::uint8_t* buf, std::uint32_t size,
         buf[1] = static_cast<std::uint8_t>(n >> 16);
         buf[2] = static_cast<std::uint8_t>(n >> 8);
         buf[3] = static_cast<std::uint8_t>(n);
-    } else if (!newFrame) {
+    } else if (slice && !startsPicture) {
+        // The 4-byte start code marks where an access unit may begin: before a picture's
+        // first slice and before every other unit. Later slices take the 3-byte one.
         framed = buf + 1;
         framedSize = size - 1;
     }
-    flags_ |= kFrameNalData;
+    unitFlags |= kFrameNalData;
 
-    if (mode_ & kRenderWholeFrames) {
+    if (whole) {
         if (frame_.size() + framedSize > kMaxFrameSize) {
             // No picture boundary and no marker for this long: the stream is broken.
             LogLine(50, "FrameAccumulator::processPacket", __LINE__).stream()
                 << "frame over " << kMaxFrameSize << " bytes dropped";
             frame_.clear();
             flags_ = 0;
+            tailFlags_ = 0;
+            tailStart_ = 0;
             frameHasSlice_ = false;
             return result;
         }
         frame_.insert(frame_.end(), framed, framed + framedSize);
-        if (type >= 1 && type <= 5) frameHasSlice_ = true;
-        if (marker && !frame_.empty()) return deliverFrameBuffer();
+        if (slice) {
+            // The slice continues the picture: the units before it belong to it.
+            frameHasSlice_ = true;
+            flags_ |= tailFlags_;
+            tailFlags_ = 0;
+        }
+        if (!toTail) tailStart_ = frame_.size();
+        if (marker) return deliverFrameBuffer();
         return result;
     }
     result = onFrame(flags_, framed, framedSize);

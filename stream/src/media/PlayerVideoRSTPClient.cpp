@@ -12,6 +12,7 @@
 #include "stream/media/H264VideoSinkImpl.h"
 #include "stream/session/IMediaSession.h"
 #include "stream/media/OPUSAudioSinkImpl.h"
+#include "platform/Thread.h"
 
 PlayerVideoRSTPClient::PlayerVideoRSTPClient(std::string url, std::string userName, std::string password,
                                              std::string tag, IMediaSession* session, int stallTimeoutMs)
@@ -74,7 +75,7 @@ bool PlayerVideoRSTPClient::start() {
     l.unlock();
     try {
         std::lock_guard<std::mutex> j(joinMutex_);
-        thread_ = std::thread(&PlayerVideoRSTPClient::rtspDo, this);
+        thread_ = platform::startThread(&PlayerVideoRSTPClient::rtspDo, this);
     } catch (const std::system_error& e) {
         LogLine(50, "PlayerVideoRSTPClient::start", __LINE__).stream() << "cannot start the client thread: " << e.what();
         l.lock();

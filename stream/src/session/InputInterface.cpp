@@ -13,13 +13,14 @@
 #include "stream/session/PingAPI.h"
 #include "stream/session/SystemControlAPI.h"
 #include "stream/session/VideoControlAPI.h"
+#include "platform/Thread.h"
 
 InputInterface::InputInterface(std::chrono::milliseconds inactivityTimeout, std::chrono::milliseconds replyTimeout)
     : inactivityTimeout_(inactivityTimeout),
       replyTimeout_(replyTimeout),
       work_(boost::asio::make_work_guard(io_)),
       resolver_(io_) {
-    thread_ = std::thread([this] { io_.run(); });
+    thread_ = platform::startThread([this] { io_.run(); });
     ioThreadId_ = thread_.get_id();
     clientDBAPI_ = std::make_unique<ClientDBAPI>(this);
     inputAPI_ = std::make_unique<InputAPI>(this);

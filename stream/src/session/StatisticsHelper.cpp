@@ -9,6 +9,7 @@
 #include "stream/session/PingAPI.h"
 
 #include "stream/session/IRenderImplementation.h"
+#include "platform/Thread.h"
 
 StatisticsHelper::StatisticsHelper(InputInterface* endpoint, int periodMs,
                                    std::chrono::milliseconds tick, PeriodReader reader)
@@ -23,7 +24,7 @@ void StatisticsHelper::start(IRenderImplementation* consumer) {
     consumer_ = consumer;
     stop_ = false;
     running_ = true;
-    thread_ = std::thread([this] { run(); });
+    thread_ = platform::startThread([this] { run(); });
 }
 
 void StatisticsHelper::stop() {

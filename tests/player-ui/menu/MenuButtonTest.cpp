@@ -184,20 +184,21 @@ TEST(MenuButton, ACommandThatEndsTheItemStillRunsTheTaskOnce) {
     EXPECT_EQ(bench.gui->widgetCount(), 0u);
 }
 
-TEST(MenuButton, LabelTextsAreCutToTwentySixBytesOnACharacterBoundary) {
-    const std::string forty(40, 'x');
+TEST(MenuButton, LabelTextsAreBoundedOnACharacterBoundary) {
+    const std::string long100(100, 'x');
     std::string umlauts;
-    for (int i = 0; i < 14; ++i)
+    for (int i = 0; i < 50; ++i)
         umlauts += "\xC3\x84";
     struct Case {
         std::string given, shown;
     };
     const Case cases[] = {
         {"Account", "Account"},
-        {forty, forty.substr(0, 26)},
-        {std::string(25, 'a') + "\xE2\x82\xAC", std::string(25, 'a')},
-        {umlauts, umlauts.substr(0, 26)},
-        {std::string(24, 'a') + "\xC3\x84", std::string(24, 'a') + "\xC3\x84"},
+        {"GPU: llvmpipe (LLVM 15.0.6, 256 bits)", "GPU: llvmpipe (LLVM 15.0.6, 256 bits)"},
+        {long100, long100.substr(0, 96)},
+        {std::string(95, 'a') + "\xE2\x82\xAC", std::string(95, 'a')},
+        {umlauts, umlauts.substr(0, 96)},
+        {std::string(94, 'a') + "\xC3\x84", std::string(94, 'a') + "\xC3\x84"},
     };
     Bench bench;
     for (const Case& c : cases) {
@@ -207,7 +208,43 @@ TEST(MenuButton, LabelTextsAreCutToTwentySixBytesOnACharacterBoundary) {
         EXPECT_EQ(b->text(), c.shown) << c.given;
     }
     // The constructor's text is shown whole.
-    EXPECT_EQ(bench.item(forty, 0)->text(), forty);
+    EXPECT_EQ(bench.item(long100, 0)->text(), long100);
+}
+
+TEST(MenuButton, ALongTextWrapsInsideTheLabelAndTheItemGrowsTaller) {
+    Bench bench;
+    auto shortItem = bench.item("Help", 13);
+    auto longItem = bench.item("", 13);
+    longItem->y = 200;
+    longItem->setText("A plan with a very long name that goes on and on");
+    bench.render();
+    EXPECT_EQ(longItem->label->width, 110);
+    EXPECT_EQ(longItem->width, 170);
+    EXPECT_GT(longItem->height, shortItem->height);
+    int lines = 0, lastY = -1;
+    for (const TextRenderBlock& block : longItem->label->blocks()) {
+        EXPECT_LE(block.x + block.width, 110 - MenuButton::kLabelMarginRight) << block.y;
+        if (block.y != lastY) {
+            ++lines;
+            lastY = block.y;
+        }
+    }
+    EXPECT_GE(lines, 2);
+}
+
+TEST(MenuButton, LabelWidthForHoldsTheLongestTextOnOneLine) {
+    Bench bench;
+    // The fake font: 7 per letter, 4 per space.
+    EXPECT_EQ(MenuButton::labelWidthFor(bench.gui.get(), {"Help", "Close"}, 110), 110);
+    const std::int32_t wide = MenuButton::labelWidthFor(bench.gui.get(), {"Help", "Stop the recording now"}, 110);
+    EXPECT_GT(wide, 110);
+    auto item = bench.item("Stop the recording now", 0, Rect{52, 416, 32, 32}, wide);
+    bench.render();
+    ASSERT_FALSE(item->label->blocks().empty());
+    for (const TextRenderBlock& block : item->label->blocks())
+        EXPECT_EQ(block.y, item->label->blocks().front().y) << "one line";
+    const TextRenderBlock& last = item->label->blocks().back();
+    EXPECT_EQ(last.x + last.width, wide - MenuButton::kLabelMarginRight);
 }
 
 TEST(MenuButton, TintedIconShowsTheItemsEnabledState) {

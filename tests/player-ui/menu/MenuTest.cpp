@@ -273,7 +273,7 @@ TEST(Menu, SystemPageLabels) {
     EXPECT_EQ(r.qualityLabel->text(), "85//100");
     EXPECT_EQ(r.decoderScoreLabel->text(), "70//100");
     EXPECT_EQ(r.datacenterItem->text(), "Frankfurt");
-    EXPECT_EQ(r.planItem->text(), "A plan with a very long na");
+    EXPECT_EQ(r.planItem->text(), "A plan with a very long name indeed");
     EXPECT_EQ(r.gpuLabel->text(), "GPU: llvmpipe");
     EXPECT_EQ(r.decoderRow->decoderItem->text(), "Decoder: VAAPI");
     EXPECT_FALSE(r.qualityLabel->isInteractive());

@@ -2,7 +2,7 @@
 // plug-ins and samples of a few units: whether it runs, the commands of a whole run, what
 // config.ini holds afterwards (also on a second run, which never chooses DXVA), samples that
 // are cut short or missing, leaving mid-run, and the power profile switched for the run and
-// put back when it ends. The power profile service is a stand-in powerprofilesctl on PATH.
+// kept until the player ends. The power profile service is a stand-in powerprofilesctl on PATH.
 
 #include "player/BenchmarkGroupState.h"
 
@@ -21,6 +21,9 @@
 #include <vector>
 
 #include "../../shell/ShellTestSupport.h"
+#include "../../shell/X11TestSupport.h"
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3native.h>
 #include "BenchmarkTestSupport.h"
 #include "TestRenderPlugin.h"
 #include "TestSupport.h"
@@ -29,6 +32,7 @@
 #include "player/BenchmarkStorage.h"
 #include "player/PlayerMainWindow.h"
 #include "player/RenderPluginModule.h"
+#include "player/stream/DebugDiagram.h"
 #include "stream/session/DecoderFlags.h"
 
 using namespace shelltest;
@@ -37,6 +41,11 @@ using testsupport::TempDir;
 using Ints = std::vector<int>;
 using benchtest::FakePowerProfiles;
 using benchtest::sample;
+
+namespace guitest {
+std::string artifactsDir();
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba);
+}  // namespace guitest
 
 namespace {
 
@@ -234,11 +243,21 @@ TEST(BenchmarkGroupState, AWholeRunPostsItsCommandsAndWritesTheChoice) {
     const Ints secondRun = {54, 48, 56, 51, 52, 52, 52, 51, 51, 48, 56, 53, 52, 52, 52, 51, 51, 50, 119};
     {
         FakePowerProfiles power("power-saver");
-        BenchmarkWindow window(app.setup());
-        const std::string log = runWindow(window, [&] { return window.saw(119); });
-        EXPECT_EQ(window.commands(), firstRun) << log;
-        EXPECT_EQ(power.sets(), (std::vector<std::string>{"performance", "power-saver"}))
-            << "switched for the run, put back at its end";
+        {
+            BenchmarkWindow window(app.setup());
+            bool switchedAgain = true;
+            const std::string log = runWindow(window, [&] {
+                if (!window.saw(119))
+                    return false;
+                // The stream's screen checks again as it enters: nothing left to do, no second warning.
+                switchedAgain = onMain<bool>([&] { return window.checkPowerPlan(); });
+                return true;
+            });
+            EXPECT_EQ(window.commands(), firstRun) << log;
+            EXPECT_FALSE(switchedAgain);
+            EXPECT_EQ(power.sets(), std::vector<std::string>{"performance"}) << "kept after the run";
+        }
+        EXPECT_EQ(power.sets(), (std::vector<std::string>{"performance", "power-saver"})) << "put back at the end";
         EXPECT_EQ(power.profile(), "power-saver");
     }
     const auto benchmark = app.settings({"Benchmark"});
@@ -284,6 +303,62 @@ TEST(BenchmarkGroupState, AWholeRunPostsItsCommandsAndWritesTheChoice) {
     EXPECT_EQ(again.at("Benchmark.Version"), BenchmarkStorage::kVersionTag);
 }
 
+TEST(BenchmarkGroupState, ARunWithDebugDiagramSetShowsTheDiagramButton) {
+    TestRenderPluginState& plugin = counting();
+    for (const bool diagram : {true, false}) {
+        SCOPED_TRACE(diagram ? "Debug.Diagram set" : "Debug.Diagram not set");
+        plugin.reset();
+        plugin.acceptedFlags = kDecoderSoftware;
+        plugin.decodeDelayUs[kDecoderSoftware] = 20000;  // a run of four seconds
+        Installation app;
+        app.addSample("hdready_low", sample(200));
+        if (diagram)
+            app.config.set<bool>("Debug.Diagram", true, true);
+        BenchmarkWindow window(app.setup());
+        // The button's place and label while the run goes on; none when it has no button.
+        struct Seen {
+            bool button = false;
+            std::string label;
+            int x = 0, y = 0;
+            bool diagramShown = false;
+        };
+        auto look = [&] {
+            return onMain<Seen>([&] {
+                std::lock_guard<std::recursive_mutex> gui(window.guiLock());
+                std::lock_guard<std::recursive_mutex> state(window.stateMutex());
+                Seen seen;
+                auto* screen = dynamic_cast<BenchmarkGroupState*>(window.currentState());
+                DebugDiagramButton* b = screen ? screen->diagramButton() : nullptr;
+                if (b && b->isVisible()) {
+                    seen = {true, b->text(), b->x + b->width / 2, b->y + b->height / 2, b->diagram() != nullptr};
+                }
+                return seen;
+            });
+        };
+        Seen seen;
+        runWindow(window, [&] {
+            if (!window.saw(56) || plugin.decodeCalls < 3)
+                return false;
+            seen = look();
+            if (seen.button) {
+                // A click shows the diagram.
+                const Window xw = glfwGetX11Window(window.getWindow());
+                EXPECT_TRUE(x11test::click(xw, seen.x, seen.y));
+                EXPECT_TRUE(x11test::waitUntil([&] { return look().diagramShown; }, 5000));
+                x11test::Connection x;
+                const x11test::Pixels shot = x11test::capture(x.get(), xw);
+                EXPECT_TRUE(guitest::writePng(guitest::artifactsDir() + "/benchmark-debug-diagram.png", shot.width,
+                                              shot.height, shot.rgba.data()));
+            }
+            return true;
+        });
+        EXPECT_EQ(seen.button, diagram);
+        if (diagram) {
+            EXPECT_EQ(seen.label, "DD");
+        }
+    }
+}
+
 TEST(BenchmarkGroupState, SamplesCutShortOrMissing) {
     TestRenderPluginState& plugin = counting();
     const std::string whole = sample(10);
@@ -320,7 +395,7 @@ TEST(BenchmarkGroupState, SamplesCutShortOrMissing) {
         commands.erase(commands.begin());  // the power-mode warning
         EXPECT_EQ(commands, c.commands) << log;
         EXPECT_EQ(keysOf(app.settings({"Benchmark", "Decoder"})), c.keys);
-        EXPECT_EQ(power.profile(), "power-saver") << "put back at the end of the run";
+        EXPECT_EQ(power.profile(), "performance") << "kept after the run";
     }
 }
 
@@ -342,8 +417,9 @@ TEST(BenchmarkGroupState, LeavingMidRunEndsTheMeasurementBeforeItsDecoderGoes) {
         EXPECT_EQ(plugin.decodesAfterRelease, 0);
         EXPECT_EQ(plugin.liveImplementations, 0);
         EXPECT_LT(plugin.decodeCalls, 200);
-        EXPECT_EQ(power.sets(), (std::vector<std::string>{"performance", "power-saver"}));
+        EXPECT_EQ(power.sets(), std::vector<std::string>{"performance"}) << "kept while the player runs";
     }
+    EXPECT_EQ(power.sets(), (std::vector<std::string>{"performance", "power-saver"})) << "put back as it ends";
     EXPECT_FALSE(app.config.has("Benchmark.SOFTWARE_HDREADY_LOW_FPS")) << "no result of a cut measurement";
     EXPECT_FALSE(app.config.has("Benchmark.NeedToRun")) << "it runs again on the next start";
 }

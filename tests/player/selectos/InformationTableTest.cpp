@@ -66,7 +66,9 @@ TEST_F(InformationPanel, AnActionRunsItsStepsInOrderAndRestoresThePanels) {
     EXPECT_EQ(panel.buttonsBlock()->columns(), 3u);
     bench.gui->setVisible(&panel, true);
     bench.frame();
-    EXPECT_EQ(panel.buttons()[1]->x - (panel.buttons()[0]->x + panel.buttons()[0]->width),
+    // The spacing is the gap between the frames, which reach beyond the buttons' rectangles.
+    EXPECT_EQ((panel.buttons()[1]->x - Button::kFrameOutset) -
+                  (panel.buttons()[0]->x + panel.buttons()[0]->width + Button::kFrameOutset),
               InformationTable::kButtonSpacing);
     // Each button holds its text with a margin, the long one too; short ones keep the
     // default width.

@@ -139,6 +139,82 @@ void screenshot(x11test::Connection& x, const std::string& name) {
 
 bool visible(const Widget* w) { return w && w->isVisible(); }
 
+bool isWhite(const x11test::Pixels& p, int x, int y) {
+    if (x < 0 || y < 0 || x >= p.width || y >= p.height) return false;
+    const std::uint8_t* c = p.at(x, y);
+    return c[0] > 190 && c[1] > 190 && c[2] > 190;
+}
+
+// The plan panel's cards (the framed information of each column) and select buttons, as
+// the user sees them: the cards stand apart, each select button's frame stays within its
+// card's width, and the texts keep clear of the card's frame.
+void expectPlanCardsApart(x11test::Connection& x, SelectionWindow& w) {
+    const std::vector<Rect> r = fromScreen<std::vector<Rect>>(w, [](SelectOsState& s) {
+        std::vector<Rect> out;
+        for (PlanSubTable* column : {s.planTable()->highColumn(), s.planTable()->ultraColumn()}) {
+            out.push_back(column->getCellRect(0, 0));
+            const Button& b = *column->selectButton();
+            out.push_back(Rect{b.x, b.y, b.width, b.height});
+        }
+        return out;
+    });
+    ASSERT_EQ(r.size(), 4u);
+    const Rect cards[2] = {r[0], r[2]}, selects[2] = {r[1], r[3]};
+    const x11test::Pixels p = x11test::capture(x.get(), x11test::findWindow(x.get(), kTitle));
+    ASSERT_FALSE(p.rgba.empty());
+    const int border = 2;  // the card's frame: from x to x + width + 2
+    const int middle = selects[0].y + selects[0].height / 2;
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "High" : "Ultra");
+        const Rect& card = cards[i];
+        int left = -1, right = -1;
+        // Up to the middle of the gap on either side.
+        for (int px = card.x - 4; px < card.x + card.width + border + 4; ++px)
+            if (isWhite(p, px, middle)) {
+                if (left < 0) left = px;
+                right = px;
+            }
+        EXPECT_GE(left, card.x - 1) << "the select button's frame reaches past the card";
+        EXPECT_LE(right, card.x + card.width + border) << "the select button's frame reaches past the card";
+        int nearFrame = 0;
+        for (int py = card.y + border + 1; py < card.y + card.height - 1; ++py)
+            for (int d = border; d < border + 6; ++d)
+                nearFrame += isWhite(p, card.x + d, py) + isWhite(p, card.x + card.width - d + 1, py);
+        EXPECT_EQ(nearFrame, 0) << "text touches the card's frame";
+    }
+    // Between the cards, and between the select buttons, the background shows.
+    const int gapLeft = cards[0].x + cards[0].width + border + 1;
+    EXPECT_GE(cards[1].x - gapLeft, 4);
+    for (const int py : {cards[0].y + cards[0].height / 2, middle}) {
+        int white = 0;
+        for (int px = gapLeft; px < cards[1].x; ++px) white += isWhite(p, px, py);
+        EXPECT_EQ(white, 0) << "between the columns at row " << py;
+    }
+}
+
+// The information panel's buttons stand apart: between their frames, which reach beyond
+// their rectangles, the background shows over the gap the panel gives them.
+void expectButtonFramesApart(x11test::Connection& x, SelectionWindow& w) {
+    const std::vector<Rect> r = fromScreen<std::vector<Rect>>(w, [](SelectOsState& s) {
+        std::vector<Rect> out;
+        for (const auto& b : s.informationTable()->buttons()) out.push_back(Rect{b->x, b->y, b->width, b->height});
+        return out;
+    });
+    ASSERT_EQ(r.size(), 2u);
+    const x11test::Pixels p = x11test::capture(x.get(), x11test::findWindow(x.get(), kTitle));
+    ASSERT_FALSE(p.rgba.empty());
+    const int middle = r[0].y + r[0].height / 2;
+    int lastFrame = -1, nextFrame = -1;
+    for (int px = r[0].x + r[0].width; px < r[1].x + r[1].width / 2; ++px)
+        if (isWhite(p, px, middle)) {
+            if (nextFrame < 0 && lastFrame >= 0 && px > lastFrame + 1) nextFrame = px;
+            if (nextFrame < 0) lastFrame = px;
+        }
+    ASSERT_GE(lastFrame, 0) << "the first button's frame";
+    ASSERT_GE(nextFrame, 0) << "the second button's frame";
+    EXPECT_GE(nextFrame - lastFrame - 1, InformationTable::kButtonSpacing - 2);
+}
+
 // Which of the screen's panels are on screen.
 std::string panels(SelectOsState& s) {
     std::string out;
@@ -308,6 +384,7 @@ TEST_F(SelectionScreen, CreateStartAndOpenReachTheStreamScreen) {
         clickOn(x, w, [](SelectOsState& s) { return s.datacenterTable()->continueButton(); });
         ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "plans"; })) << panelsOf(w);
         screenshot(x, "plans");
+        expectPlanCardsApart(x, w);
 
         stub->control("clear_log");
         clickOn(x, w, [](SelectOsState& s) { return s.planTable()->highColumn()->selectButton(); });
@@ -363,17 +440,19 @@ TEST_F(SelectionScreen, StopAndDeleteSendTheirRequestsAndFollowTheMachine) {
 }
 
 TEST_F(SelectionScreen, AMessageCoversThePanelsAndItsActionBringsBackTheRightOne) {
-    setAccount("Gamer", 0, "[" + desktop("Off") + "]",
-               R"([{"id": 5, "title": "News", "body": "A new data centre opened.",
-                    "actions": [{"url": "", "url_get": "", "url_post": "", "text": "Fine"}]}])");
+    // The stand-in service's credits message, with its two actions side by side.
+    const std::string credits =
+        R"([{"id": 5, "title": "Credits", "body": "Your credits run low.",
+             "actions": [{"url": "", "url_get": "", "url_post": "", "text": "Buy credits"},
+                         {"url": "", "url_get": "", "url_post": "", "text": "Later"}]}])";
+    setAccount("Gamer", 0, "[" + desktop("Off") + "]", credits);
     run([&](SelectionWindow& w) {
         ASSERT_TRUE(x11test::waitUntil([&] { return panelsOf(w) == "information"; })) << panelsOf(w);
         screenshot(x, "message");
+        expectButtonFramesApart(x, w);
         // The machine list changes while the message is up: the rebuilt panels stay hidden
         // and the trial-ended panel is what the account now calls for.
-        setAccount("Trial", 0, "[" + desktop("On") + "]",
-                   R"([{"id": 5, "title": "News", "body": "A new data centre opened.",
-                        "actions": [{"url": "", "url_get": "", "url_post": "", "text": "Fine"}]}])");
+        setAccount("Trial", 0, "[" + desktop("On") + "]", credits);
         onMain<int>([&] {
             w.playerApi().getClientInfo(nullptr);
             return 0;

@@ -23,6 +23,8 @@
 
 #include "../../shell/ShellTestSupport.h"
 #include "../../shell/X11TestSupport.h"
+#include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #define GLFW_EXPOSE_NATIVE_X11
 #include <GLFW/glfw3native.h>
 #include "../PlayerWindowTestSupport.h"
@@ -261,6 +263,81 @@ TEST(StreamState, ADialogHoldsKeysBackButReleasesKeysAlreadyDown) {
         std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
         for (const Request& r : rig.keys()) sent.emplace_back(r.keyactionv2().vkey(), r.keyactionv2().flags());
         EXPECT_EQ(sent, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{65, 0}, {65, 2}, {67, 0}}));
+    });
+}
+
+TEST(StreamState, AButtonHeldWhenADialogGreysOutTheStreamIsReleasedOnTheMachine) {
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.window.create(640, 360, "player", true, true));
+    const std::string xw = std::to_string(glfwGetX11Window(rig.window.getWindow()));
+    auto inputEnabled = [&] { return rig.withScreen<bool>([](StreamState& s) { return s.inputEnabled(); }); };
+    // The button flags of the pointer requests sent so far (moves left out).
+    auto buttons = [&] {
+        std::vector<std::int64_t> flags;
+        for (const auto& f : rig.streamer.requests(Request::MOUSE_ACTION))
+            if (f.request.mouseaction().flags() != 0x8001) flags.push_back(f.request.mouseaction().flags());
+        return flags;
+    };
+    auto sent = [&](std::vector<std::int64_t> expected) {
+        return x11test::waitUntil([&] { return buttons() == expected; }, 3000);
+    };
+    runWithScript(&rig.window, [&] {
+        ASSERT_TRUE(waitForPictures(rig));
+        ASSERT_TRUE(closeStartupDialogs(rig));
+        rig.streamer.clearFrames();
+        // The left button goes down on the stream, through the window.
+        ASSERT_EQ(std::system(("xdotool mousemove --window " + xw + " 300 200 mousedown 1").c_str()), 0);
+        ASSERT_TRUE(sent({2})) << "left button down";
+
+        // The menu greys the stream out while the button is held: the machine sees it
+        // released then, as the overlay takes the pointer from now on.
+        postCommand(&rig.window, kCommandOpenMenu);
+        ASSERT_TRUE(x11test::waitUntil([&] { return !inputEnabled(); }, 3000));
+        EXPECT_TRUE(sent({2, 4})) << "released as the dialog came";
+        // Letting go over the grey-out, and a right click there, send nothing.
+        ASSERT_EQ(std::system("xdotool mouseup 1 click 3"), 0);
+
+        // A click on the dimmed stream closes the menu; the buttons work as before.
+        postCommand(&rig.window, kCommandGreyOutClicked);
+        ASSERT_TRUE(x11test::waitUntil(inputEnabled, 3000));
+        ASSERT_EQ(std::system("xdotool click 3"), 0);
+        EXPECT_TRUE(sent({2, 4, 8, 16})) << "right button down and up";
+    });
+}
+
+TEST(StreamState, KeypadKeysFollowNumLock) {
+    // Through the window as the keyboard sends them: the window reports NumLock with every key.
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.window.create(640, 360, "player", true, true));
+    x11test::Connection x;
+    ASSERT_TRUE(x);
+    const std::string xw = std::to_string(glfwGetX11Window(rig.window.getWindow()));
+    // By key code: named, xdotool would press whatever modifier reaches the name's level.
+    auto code = [&](KeySym k) { return " " + std::to_string(XKeysymToKeycode(x.get(), k)); };
+    const std::string numLock = code(XK_Num_Lock), kp7 = code(XK_KP_Home), kp8 = code(XK_KP_Up);
+    runWithScript(&rig.window, [&] {
+        ASSERT_TRUE(waitForPictures(rig));
+        ASSERT_TRUE(closeStartupDialogs(rig));
+        ASSERT_EQ(std::system(("xdotool windowfocus --sync " + xw).c_str()), 0);
+        XkbStateRec state{};
+        XkbGetState(x.get(), XkbUseCoreKbd, &state);
+        if (state.locked_mods & XkbKeysymToModifiers(x.get(), XK_Num_Lock)) {
+            ASSERT_EQ(std::system(("xdotool key" + numLock).c_str()), 0);  // off to begin with
+        }
+        rig.streamer.clearFrames();
+        // NumLock on: keypad 7 and 8 are the digits; off again: keypad 7 is Home.
+        ASSERT_EQ(std::system(("xdotool key" + numLock + kp7 + kp8 + numLock + kp7).c_str()), 0);
+        ASSERT_TRUE(rig.streamer.waitForRequests(Request::KEYBOARD_ACTION_V2, 10));
+        std::vector<std::string> keys;
+        for (const Request& r : rig.keys()) keys.push_back(r.keyactionv2().ShortDebugString());
+        EXPECT_EQ(keys, (std::vector<std::string>{
+                            "vkey: 144 scancode: 69 flags: 1", "vkey: 144 scancode: 69 flags: 3",
+                            "vkey: 103 scancode: 71", "vkey: 103 scancode: 71 flags: 2",
+                            "vkey: 104 scancode: 72", "vkey: 104 scancode: 72 flags: 2",
+                            "vkey: 144 scancode: 69 flags: 1", "vkey: 144 scancode: 69 flags: 3",
+                            "vkey: 36 scancode: 71", "vkey: 36 scancode: 71 flags: 2"}));
     });
 }
 

@@ -112,6 +112,7 @@ struct Units {
     Bytes p2 = h264test::sliceUnit({1, 2, 0, 0, 2, 0, 4});
     Bytes idr2 = h264test::sliceUnit({5, 3, 0, 0, 0, 1, 0});
     Bytes sei = {0x06, 0x05, 0x01, 0xAA, 0x80};
+    Bytes aud = {0x09, 0xF0};
 };
 
 }  // namespace
@@ -133,8 +134,9 @@ TEST(H264VideoSinkImpl, DeliveryModes) {
     const Case cases[] = {
         {kRenderWholeFrames,
          // Parameter sets travel with the picture they lead: handed over without a slice
-         // they would be a frame the decoder cannot decode.
-         {{cat({sc3(), u.sps, sc3(), u.pps, sc4(), u.idr}), 0x373},
+         // they would be a frame the decoder cannot decode. Every unit but a slice that
+         // continues a picture has the 4-byte start code.
+         {{cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr}), 0x373},
           {cat({sc4(), u.p1a, sc3(), u.p1b}), 0x003},
           {cat({sc4(), u.p2}), 0x003},
           {cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr2}), 0x073}}},
@@ -149,8 +151,8 @@ TEST(H264VideoSinkImpl, DeliveryModes) {
           {cat({sc4(), u.p2}), 0x003},
           {cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr2}), 0x073}}},
         {0,
-         {{cat({sc3(), u.sps}), 0x111},
-          {cat({sc3(), u.pps}), 0x221},
+         {{cat({sc4(), u.sps}), 0x111},
+          {cat({sc4(), u.pps}), 0x221},
           {cat({sc4(), u.idr}), 0x041},
           {cat({sc4(), u.p1a}), 0x001},
           {cat({sc3(), u.p1b}), 0x001},
@@ -187,6 +189,63 @@ TEST(H264VideoSinkImpl, DeliveryModes) {
         EXPECT_EQ(consumer.parameterSets[0].second, u.pps);
         EXPECT_EQ(consumer.order[0], c.mode == 0 ? "frame" : "ps");
         EXPECT_EQ(consumer.statistics.totalsSnapshot().received, static_cast<int>(c.expected.size()));
+    }
+}
+
+TEST(H264VideoSinkImpl, PicturesStayWholeWhenParameterSetsComeBetweenTheirSlices) {
+    // A payloader that repeats the parameter sets in front of every slice of a key frame
+    // (GStreamer's with config-interval=-1) puts them between the slices of one picture. They
+    // must not cut it: the slices after them would reach the decoder as a picture without
+    // its first slice. Parameter sets after the last slice of a picture lead the next one.
+    const Units u;
+    const Bytes idrB = h264test::sliceUnit({5, 3, 60, 0, 0, 0, 0});   // second slice of u.idr
+    const Bytes idr2b = h264test::sliceUnit({5, 3, 60, 0, 0, 1, 0});  // second slice of u.idr2
+    struct Step {
+        const Bytes* unit;
+        bool marker;
+    };
+    struct Case {
+        const char* what;
+        int mode;
+        std::vector<Step> stream;
+        std::vector<Bytes> expected;
+    };
+    const Case cases[] = {
+        {"with markers and delimiters", kRenderWholeFrames,
+         {{&u.aud, false}, {&u.sps, false}, {&u.pps, false}, {&u.sei, false}, {&u.sps, false}, {&u.pps, false},
+          {&u.idr, false}, {&u.sps, false}, {&u.pps, false}, {&idrB, true},
+          {&u.aud, false}, {&u.p1a, false}, {&u.p1b, true}},
+         {cat({sc4(), u.aud, sc4(), u.sps, sc4(), u.pps, sc4(), u.sei, sc4(), u.sps, sc4(), u.pps, sc4(), u.idr, sc4(),
+               u.sps, sc4(), u.pps, sc3(), idrB}),
+          cat({sc4(), u.aud, sc4(), u.p1a, sc3(), u.p1b})}},
+        {"without markers", kRenderWholeFrames,
+         {{&u.sps, false}, {&u.pps, false}, {&u.idr, false}, {&u.sps, false}, {&u.pps, false}, {&idrB, false},
+          {&u.p1a, false}, {&u.p1b, false},
+          {&u.sps, false}, {&u.pps, false}, {&u.idr2, false}, {&u.sps, false}, {&u.pps, false}, {&idr2b, false},
+          {&u.p2, false}},
+         {cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr, sc4(), u.sps, sc4(), u.pps, sc3(), idrB}),
+          cat({sc4(), u.p1a, sc3(), u.p1b}),
+          cat({sc4(), u.sps, sc4(), u.pps, sc4(), u.idr2, sc4(), u.sps, sc4(), u.pps, sc3(), idr2b})}},
+        {"without markers, length prefixes", kRenderWholeFrames | kRenderLengthPrefix,
+         {{&u.sps, false}, {&u.pps, false}, {&u.idr, false}, {&u.sps, false}, {&u.pps, false}, {&idrB, false},
+          {&u.p1a, false}, {&u.p1b, false}, {&u.sps, false}, {&u.pps, false}, {&u.idr2, false}},
+         // The first pair is new and kept apart; the repeats are not.
+         {cat({len(u.idr), u.idr, len(u.sps), u.sps, len(u.pps), u.pps, len(idrB), idrB}),
+          cat({len(u.p1a), u.p1a, len(u.p1b), u.p1b})}},
+    };
+    for (const Case& c : cases) {
+        RecordingConsumer consumer;
+        consumer.flags = c.mode;
+        H264VideoSinkImpl sink(nullptr, false);
+        sink.setConsumer(&consumer);
+        Feeder f(sink);
+        for (const Step& s : c.stream) f.send(*s.unit, {}, s.marker);
+        ASSERT_EQ(consumer.deliveries.size(), c.expected.size()) << c.what;
+        for (std::size_t i = 0; i < c.expected.size(); ++i)
+            EXPECT_EQ(consumer.deliveries[i].bytes, c.expected[i]) << c.what << ", delivery " << i;
+        EXPECT_TRUE(consumer.deliveries[0].flags & kFrameIdr) << c.what;
+        EXPECT_EQ(consumer.deliveries[1].flags, kFrameNalData | kFrameWhole) << c.what;
+        EXPECT_TRUE(consumer.paddingOk) << c.what;
     }
 }
 

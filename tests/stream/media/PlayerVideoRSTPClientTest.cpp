@@ -150,6 +150,51 @@ TEST(PlayerVideoRSTPClient, PlaysTheStreamIntoDecodingConsumersOverUdpOrTcpAsCon
     }
 }
 
+TEST(H264VideoSinkImpl, GStreamersSlicedPicturesDecodeAsFFmpegDecodesThemOverUdpAndTcp) {
+    // Packets recorded from GStreamer's payloader: x264 cuts every picture into slices and
+    // the payloader repeats SPS and PPS in front of each slice of a key frame, as single
+    // units or aggregated with small slices in STAP-A packets. Every picture decoded from
+    // what the sink delivers must be the one FFmpeg decodes from the encoder's own output.
+    const std::string data = std::string(NIMBROSTA_SOURCE_DIR) + "/tests/stream/data/";
+    for (const char* recording : {"gst_ball_192x144_slices", "gst_ball_192x144_slices_stap"}) {
+        const std::vector<std::string> reference =
+            mediatest::referenceDigests(mediatest::readFile(data + recording + ".h264"));
+        ASSERT_EQ(reference.size(), 6u) << recording;
+        // The recorded packets as they are, and the encoder's output packed by the stand-in.
+        const struct {
+            bool tcp, recorded;
+        } ways[] = {{false, true}, {true, true}, {false, false}, {true, false}};
+        for (const auto [tcp, recorded] : ways) {
+            SCOPED_TRACE(std::string(recording) + (tcp ? " over TCP" : " over UDP") +
+                         (recorded ? "" : ", packets made by the stand-in"));
+            VideoOverTcp setting(tcp ? "1" : "0");
+            StubRtspServerOptions o;
+            (recorded ? o.rtpFile : o.h264File) = data + recording + (recorded ? ".rtp" : ".h264");
+            o.audio = false;
+            o.fps = 100;
+            o.loops = 1;
+            StubRtspServer server(o);
+            ASSERT_EQ(server.videoFrameCount(), 6u);
+            ASSERT_TRUE(server.start());
+
+            RecordingMediaSession session;
+            DecodingVideoConsumer video;
+            ASSERT_TRUE(video.ready());
+            PlayerVideoRSTPClient client(server.url(), "", "", "SimpleInputInterface", &session);
+            client.setVideoConsumer(&video);
+            client.start();
+            // Every picture is sent once; the sink hands the last one over at its marker.
+            EXPECT_TRUE(waitFor([&] { return video.pictures >= 6 || video.deliveries > 6; }))
+                << "pictures " << video.pictures << " deliveries " << video.deliveries;
+            client.stop(true);
+            EXPECT_EQ(video.digests(), reference);
+            EXPECT_EQ(video.deliveries, 6);
+            EXPECT_EQ(video.decodeErrors, 0);
+            EXPECT_EQ(video.lostPackets, 0);
+        }
+    }
+}
+
 TEST(PlayerVideoRSTPClient, MakesSinksOnlyForTheExactCodecNames) {
     const struct {
         const char* name;

@@ -1,7 +1,10 @@
 #pragma once
 // An item of the overlay menu and of the machine panel's settings menu: an icon and a label
 // on a coloured bar with a white 1-unit border. The label always starts 60 units from the
-// item's left edge; the icon is indented 15 units, or centred in its 60-unit column.
+// item's left edge; the icon is indented 15 units, or centred in its 60-unit column. The
+// label's text keeps kLabelMarginRight from the item's right edge: a longer text wraps onto
+// more lines and the item grows taller. labelWidthFor gives the label width that holds
+// given texts on one line, so that a column of items can be made wide enough for them.
 //
 // Colours: defaultColour, or the active pair while active; hovered or pressed shows the
 // hover colour of the pair in use. A non-interactive item ignores presses and always shows
@@ -15,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AbstractSurface;
 class GraphicsFont;
@@ -24,8 +28,17 @@ class TaskBase;
 
 class MenuButton : public TableButton {
 public:
-    static constexpr std::int32_t kMaxTextLength = 26;
+    // Longest text setText keeps: a bound on what a value from elsewhere may fill, well
+    // above what the item's lines are meant to show.
+    static constexpr std::int32_t kMaxTextLength = 96;
     static constexpr std::int32_t kIconColumnWidth = 60;
+    static constexpr std::int32_t kLabelMarginRight = 10;
+
+    // The label width, at least atLeast, that holds each text on one line with the right
+    // margin, measured in the font (null: the GUI's "default" font). Without a context to
+    // measure with it is atLeast.
+    static std::int32_t labelWidthFor(PlayerGUI* gui, const std::vector<std::string>& texts, std::int32_t atLeast,
+                                      GraphicsFont* font = nullptr);
 
     // A null font is the GUI's "default" font.
     MenuButton(PlayerGUI* gui, const std::string& text, int command, AbstractSurface* surface, const Rect& picture,

@@ -63,6 +63,8 @@ public:
     bool tourLocked = false;
     std::int32_t spacing;
     std::int32_t margin;
+    // Label widths of the main page's items and of the other pages' items: at least these,
+    // wider when a text of the language needs it to stay on one line.
     std::int32_t mainWidth = 110;
     std::int32_t pageWidth = 220;
     std::shared_ptr<DialogTimeout> idleTimeoutDialog;

@@ -39,6 +39,7 @@ public:
         std::vector<MessageAction> actions;
     };
 
+    // Gap between the buttons' frames.
     static constexpr int kButtonSpacing = 15;
     // Space between a button's text and its left and right edges.
     static constexpr int kButtonTextMargin = 20;

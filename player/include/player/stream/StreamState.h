@@ -172,6 +172,7 @@ private:
     void sendKey(const struct KeyTranslation& key, bool down);
     void gamepadStep(int id);
     void getWindowSize(int& width, int& height) const;
+    void releaseButtons();
 
     PlayerMainWindow* const mainWindow_;
     const Timings timings_;
@@ -199,6 +200,10 @@ private:
     StreamMouse mouse_;
     // Keys whose press reached the machine; their release is sent even while input is off.
     std::bitset<512> keysDown_;
+    // Buttons whose press reached the machine. The overlay that greys out the stream takes
+    // the pointer's events, so their release never comes here: they are released on the
+    // machine as the gate closes.
+    std::bitset<8> buttonsDown_;
     IRenderImplementation* renderer_ = nullptr;
     WindowsAudioRenderer* audioRenderer_ = nullptr;
     std::map<int, InterfaceJoystickInputDevice*> gamepads_;

@@ -267,6 +267,8 @@ public:
     int parseNal(const std::uint8_t* data, int length, bool typeOnly);
 
     int lastNalType() const { return lastNalType_; }
+    // The last unit was a slice whose header was read (its record is lastSlice).
+    bool lastUnitWasSlice() const { return lastUnitWasSlice_; }
     // The last slice record, or null while none is valid.
     const H264SliceInfo* lastSlice() const { return sets_.lastSlice().valid ? &sets_.lastSlice() : nullptr; }
     H264ParameterSets& parameterSets() { return sets_; }
@@ -275,6 +277,7 @@ public:
 private:
     H264ParameterSets sets_;
     int lastNalType_ = 0;
+    bool lastUnitWasSlice_ = false;
 };
 
 // Offset of the next start code at or after offset 2, or length when there is none.

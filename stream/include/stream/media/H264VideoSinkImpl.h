@@ -75,7 +75,9 @@ protected:
     virtual int onFrame(std::uint32_t flags, const std::uint8_t* data, std::uint32_t size) = 0;
 
 private:
-    int deliverFrameBuffer();
+    // Hands over the frame buffer; with keepTail the units after its last slice (and their
+    // flags) stay behind as the start of the next frame.
+    int deliverFrameBuffer(bool keepTail = false);
     void trackSequence(const std::vector<std::uint16_t>& numbers);
     void logBitrate();
 
@@ -88,6 +90,12 @@ private:
     std::vector<std::uint8_t> frame_;
     // The frame buffer holds a slice; until then it only holds units that lead the next picture.
     bool frameHasSlice_ = false;
+    // Units after the buffer's last slice (from tailStart_ on) and their flags: they belong
+    // to the picture in the buffer when the next slice continues it, and lead the next
+    // picture when that slice starts one.
+    std::size_t tailStart_ = 0;
+    std::uint32_t tailFlags_ = 0;
+    std::vector<std::uint8_t> tail_;
     H264NalParser parser_;
     bool spsChanged_ = false;
     std::vector<std::uint8_t> storedSps_;
