@@ -48,6 +48,7 @@ const Texts kTexts[] = {
     {14, "warning", "fps_latency"},
     {15, "warning", "resolution_latency"},
     {16, "waiting", "testing_benchmark"},
+    {17, "error", "control_connection_lost"},
     {18, "waiting", "benchmark_loading_data"},
     {19, "loading", "cloud_change_language"},
     {20, "error", "benchmark_file_missing"},
@@ -188,6 +189,9 @@ DialogDescription PopupDialogManager::commandDialog(int dialogId) {
             break;
         case 6: case 7: case 8: case 9: case 10:
             d.addButton(text("button_cancel"), kCommandBack);
+            break;
+        case kConnectionLostDialog:
+            d.addButton(text("button_ok"), kCommandBack);
             break;
         case 20:
             d.addButton(text("button_ok"), then(close(), post(kCommandSelectionScreen)));

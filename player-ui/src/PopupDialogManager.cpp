@@ -106,9 +106,18 @@ void PopupDialogManager::closeGamepadSetupDialogs() {
 
 // ---- the queue ----
 
-void PopupDialogManager::openDialog(int dialogId) {
+bool PopupDialogManager::isConnectionOutcome(int dialogId) {
     switch (dialogId) {
-        case 5: case 6: case 7: case 8: case 9: case 11:
+        case 5: case 7: case 8: case 9: case 11: case kConnectionLostDialog: return true;
+        default: return false;
+    }
+}
+
+void PopupDialogManager::openDialog(int dialogId) { openDialog(dialogId, std::string()); }
+
+void PopupDialogManager::openDialog(int dialogId, const std::string& extraText) {
+    switch (dialogId) {
+        case 5: case 6: case 7: case 8: case 9: case 11: case kConnectionLostDialog:
             // "Connection started" gives way to every connection outcome; a new copy of it
             // goes to the end of the queue.
             closeDialog(kConnectionStartedDialog);
@@ -120,7 +129,13 @@ void PopupDialogManager::openDialog(int dialogId) {
     if (dialogId == kConnectionErrorDialog &&
         (findDialog(kAnotherUserDialog, false) || findDialog(kLanguageChangeDialog, false)))
         return;
-    queueDialog(dialogId, commandDialog(dialogId), 0);
+    DialogDescription description = commandDialog(dialogId);
+    description.extraText = extraText;
+    // What became of the connection is what the user needs to know first: before the
+    // start-up dialogs and the tour, which speak of a stream that is not there.
+    const bool first = isConnectionOutcome(dialogId);
+    if (first && !findDialog(dialogId, false)) suspendTour();
+    queueDialog(dialogId, description, first ? kConnectionPriority : 0);
 }
 
 void PopupDialogManager::queueDialog(int dialogId, const DialogDescription& description, int priority) {
@@ -131,21 +146,18 @@ void PopupDialogManager::queueDialog(int dialogId, const DialogDescription& desc
 
 void PopupDialogManager::showNext() {
     if (tourPopup_) return;  // dialogs wait while a tour page is up
-    int high = currentPriority_;
-    int low = currentPriority_;
+    // The front of the highest priority that has a dialog: a dialog queued at the priority
+    // on screen waits behind it, whatever waits below.
     bool any = false;
+    int chosen = 0;
     for (const auto& entry : queue_) {
         if (entry.second.empty()) continue;
         any = true;
-        if (entry.first > high)
-            high = entry.first;
-        else if (entry.first <= low)
-            low = entry.first;
+        chosen = entry.first;
     }
     if (!any) {
         showTourPage();
     } else {
-        const int chosen = high != currentPriority_ ? high : low;
         const auto list = queue_.find(chosen);
         PlayerGUI* g = gui();
         if (list != queue_.end() && !list->second.empty() && g) {
@@ -300,11 +312,24 @@ void PopupDialogManager::freeRetired() {
 
 // ---- the tour ----
 
+void PopupDialogManager::suspendTour() {
+    if (!tourPopup_) return;
+    tourResumePage_ = tourPopup_->page;
+    if (PlayerGUI* g = gui()) {
+        PlayerGUILock lock(g);
+        retire(std::move(tourPopup_));
+    }
+    tourPopup_.reset();
+}
+
 void PopupDialogManager::showTourPage() {
     if (currentForm_ || !tourRunning_) return;
     PlayerGUI* g = gui();
     int page = tourFirstPage_;
-    if (tourPopup_) {
+    if (tourResumePage_ >= 0) {
+        page = tourResumePage_;
+        tourResumePage_ = -1;
+    } else if (tourPopup_) {
         page = tourPopup_->page + 1;
         if (g) {
             PlayerGUILock lock(g);
@@ -333,6 +358,7 @@ void PopupDialogManager::endTour() {
     }
     tourPopup_.reset();
     tourRunning_ = false;
+    tourResumePage_ = -1;
     showNext();
 }
 
@@ -341,6 +367,7 @@ void PopupDialogManager::leaveStreamTour() {
         it = it->second.anchor ? tourPages_.erase(it) : std::next(it);
     const bool running = tourRunning_ || tourPopup_;
     tourRunning_ = false;
+    tourResumePage_ = -1;
     if (!running) return;
     if (tourPopup_) {
         if (PlayerGUI* g = gui()) {

@@ -197,8 +197,10 @@ PlayerWindowState* PlayerMainWindow::createScreen(int commandId) {
     }
 }
 
-PlayerWindowState* PlayerMainWindow::createStreamScreen() {
-    auto* stream = new StreamState(this, kCommandStreamScreen);
+PlayerWindowState* PlayerMainWindow::createStreamScreen() { return createStreamScreen(StreamStateTimings()); }
+
+PlayerWindowState* PlayerMainWindow::createStreamScreen(const StreamStateTimings& timings) {
+    auto* stream = new StreamState(this, kCommandStreamScreen, timings);
     const DesktopInfo machine = api_.clientState.getSelectedDesktop();
     stream->setConnection(machine.ip, machine.port, machine.streamerKey, "en");
     stream->startTask()->addOnSuccess(std::make_shared<CheckStreamerUpdateTask>(stream));

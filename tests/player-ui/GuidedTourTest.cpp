@@ -157,6 +157,51 @@ TEST(GuidedTour, DialogsAndTheTourWaitForEachOther) {
     EXPECT_EQ(bench.manager().shownDialog(), 0);
 }
 
+// A lost connection is said at once, over the tour of a stream that is not there; the
+// tour goes on at its page once the stream is back (its first picture closes the
+// connection dialogs).
+TEST(GuidedTour, AConnectionDialogTakesThePlaceOfTheTourPageWhichComesBackAfterIt) {
+    DialogBench bench;
+    bench.send(kCommandStreamScreen);
+    StreamAnchors anchors(bench);
+    bench.send(kCommandTourNext);
+    bench.send(kCommandTourNext);
+    bench.send(kCommandRelativeMouseHelp);  // waits behind the tour
+    bench.frame();
+    ASSERT_EQ(bench.manager().tourPopup()->page, 6);
+
+    bench.send(kCommandConnectionTimeout);
+    bench.frame();
+    EXPECT_EQ(bench.manager().tourPopup(), nullptr);
+    EXPECT_TRUE(bench.manager().isTourRunning());
+    EXPECT_EQ(bench.manager().shownDialog(), 8);
+    EXPECT_TRUE(bench.form().isVisible());
+    bench.send(kCommandConnectionError);
+    EXPECT_EQ(bench.manager().shownDialog(), 8) << "a second outcome waits behind the first";
+
+    bench.window.takePosted();
+    bench.send(kCommandCloseConnectionDialogs);
+    bench.frame();
+    EXPECT_EQ(bench.manager().shownDialog(), 12) << "the dialogs that waited come first";
+    bench.manager().closeDialog(12);
+    bench.frame();
+    ASSERT_NE(bench.manager().tourPopup(), nullptr);
+    EXPECT_EQ(bench.manager().tourPopup()->page, 6) << "the same page again";
+    EXPECT_EQ(bench.window.takePosted(), (Ids{kCommandNone}));  // its on-show command once more
+    bench.send(kCommandTourNext);
+    EXPECT_EQ(bench.manager().tourPopup()->page, 7);
+
+    // Leaving the stream while the tour waits ends it: nothing resumes on the next screen.
+    bench.send(kCommandConnectionError);
+    bench.send(kCommandBack);
+    EXPECT_FALSE(bench.manager().isTourRunning());
+    bench.send(kCommandStreamScreen);
+    StreamAnchors again(bench);
+    bench.send(kCommandPowerModeWarning);
+    bench.manager().closeDialog(0);
+    EXPECT_EQ(bench.manager().tourPopup(), nullptr);
+}
+
 TEST(GuidedTour, AMissingPageEndsTheTourAndRegistrationsFollowTheirRules) {
     DialogBench bench;
     bench.send(kCommandStreamScreen);

@@ -144,7 +144,7 @@ TEST_F(PopupDialogManagerCatalogue, DescriptionsCarryTheLookOfTheSessionButtons)
         }
         for (const DialogButtonDescription& b : d.buttons) EXPECT_EQ(b.width, session ? 120 : 0);
     }
-    for (int empty : {17, 51, 58, -1, 60, 200}) {
+    for (int empty : {51, 58, -1, 60, 200}) {
         const DialogDescription d = bench.manager().commandDialog(empty);
         EXPECT_TRUE(d.caption.empty() && d.text.empty() && d.buttons.empty()) << empty;
     }
@@ -236,6 +236,63 @@ TEST_F(PopupDialogManagerTest, AHigherPriorityGoesFirstAndEachPriorityIsFirstInF
     m.closeDialog(40);
     EXPECT_EQ(m.queuedDialogs(), (Ids{12, 24}));
     EXPECT_EQ(m.shownDialog(), 12);
+}
+
+// What became of the connection goes before the start-up dialogs of the stream (mouse
+// mode, slow connection), which speak of a picture that is not there.
+TEST_F(PopupDialogManagerTest, ConnectionOutcomesGoBeforeTheOtherDialogs) {
+    struct Case {
+        const char* name;
+        Ids steps;
+        int shown;
+        Ids after;  // shown one after the other as each closes
+    };
+    const Case cases[] = {
+        {"an error over the mouse-mode help", {98, 57}, 7, {12}},
+        {"a time-out over two waiting dialogs", {98, 99, 58}, 8, {12, 24}},
+        {"outcomes keep their own order", {98, 57, 58}, 7, {8, 12}},
+        {"a refusal over the help", {98, 60}, 5, {12}},
+        {"another user over the help", {98, 62}, 11, {12}},
+        {"an outcome first, then other dialogs wait", {57, 98}, 7, {12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DialogBench bench;
+        for (int step : c.steps) bench.send(step);
+        EXPECT_EQ(bench.manager().shownDialog(), c.shown);
+        for (int next : c.after) {
+            bench.manager().closeDialog(bench.manager().shownDialog());
+            EXPECT_EQ(bench.manager().shownDialog(), next);
+        }
+    }
+    // The first picture after a reconnection closes the connection dialogs: the help the
+    // user had not closed yet comes back.
+    DialogBench bench;
+    for (int step : {98, 57, 58, 97}) bench.send(step);
+    EXPECT_EQ(bench.manager().queuedDialogs(), Ids{12});
+    EXPECT_EQ(bench.manager().shownDialog(), 12);
+}
+
+TEST_F(PopupDialogManagerTest, TheConnectionLostDialogSaysWhyAndItsOkGoesBack) {
+    DialogBench bench;
+    bench.send(kCommandRelativeMouseHelp);
+    bench.send(kCommandConnectionError);
+    bench.manager().closeConnectionDialogs();
+    bench.manager().openDialog(PopupDialogManager::kConnectionLostDialog, "Connection refused");
+    bench.frame();
+    ASSERT_EQ(bench.manager().shownDialog(), 17);
+    EXPECT_EQ(bench.manager().queuedDialogs(), (Ids{12, 17}));
+    const PopupDialogForm& form = bench.form();
+    EXPECT_EQ(labelText(*form.captionLabel), "dialog_caption_error");
+    EXPECT_EQ(labelText(*form.textLabel), "dialog_content_control_connection_lost");
+    ASSERT_NE(form.extraLabel, nullptr);
+    EXPECT_EQ(labelText(*form.extraLabel), "Connection refused");
+    EXPECT_EQ(buttonTexts(form), std::vector<std::string>{"OK"});
+
+    bench.takeSent();
+    bench.clickOn(*form.buttonList[0]);
+    EXPECT_EQ(bench.takeSent(), Ids{kCommandBack});
+    EXPECT_TRUE(bench.manager().queuedDialogs().empty()) << "going back closes every dialog";
 }
 
 TEST_F(PopupDialogManagerTest, TheGreyOutFollowsTheModalStateAndTheDialogs) {

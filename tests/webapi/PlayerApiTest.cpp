@@ -1,5 +1,6 @@
 // The player's web facade against the stand-in service over HTTPS: the start, the retries
-// and error reports of its tasks for every kind of service fault, the plan and data centre
+// and error reports of its tasks for every kind of service fault (every failed action says
+// why, also without a reply), the plan and data centre
 // of a start, the polls starting and stopping, local messages, the account page, and a
 // shutdown that does not wait for a hanging request.
 
@@ -20,6 +21,11 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +80,19 @@ PlayerApiTimings fastTimings() {
     t.connectTimeoutMs = 1000;
     t.machinePollPeriodMs = 300;
     return t;
+}
+
+// A port of this machine on which nothing listens.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }
 
 std::size_t countPath(const std::vector<LoggedRequest>& log, const std::string& path) {
@@ -154,10 +173,14 @@ TEST_F(PlayerApi, AStartRetriesOnlyFailedTransportsAndReportsWhatTheServiceSaid)
          "e", {"e"}, kVmFailed},
         {"refused with status 0", [&] { stub->replyWith(path, R"({"status":0,"error":"no credits"})"); }, 1, false,
          nullptr, nullptr, {"no credits"}, kVmFailed},
+        {"refused without a text", [&] { stub->replyWith(path, R"({"status":-2})"); }, 1, false, "Error",
+         "The service refused the request (status -2)", {"The service refused the request (status -2)"}, kVmFailed},
         {"HTTP 500", [&] { stub->replyWith(path, R"({"status":0,"error":"x"})", 500, 3); }, 3, false, nullptr, nullptr,
-         {}, kVmFailed},
-        {"connection reset", [&] { stub->resetConnection(path, 3); }, 3, false, nullptr, nullptr, {}, kVmFailed},
-        {"time-out", [&] { stub->delay(path, 1.6, 3); }, 3, false, nullptr, nullptr, {}, kVmFailed},
+         {"The service answered with HTTP status 500"}, kVmFailed},
+        {"connection reset", [&] { stub->resetConnection(path, 3); }, 3, false, nullptr, nullptr,
+         {"Failure when receiving data from the peer"}, kVmFailed},
+        {"time-out", [&] { stub->delay(path, 1.6, 3); }, 3, false, nullptr, nullptr, {"Timeout was reached"},
+         kVmFailed},
         {"not JSON", [&] { stub->replyWith(path, "<html>busy</html>"); }, 1, false, nullptr, nullptr,
          {"Error: response is not JSON"}, kVmFailed},
         {"a fault, then a success", [&] { stub->resetConnection(path, 1); }, 2, true, nullptr, nullptr, {},
@@ -193,7 +216,10 @@ TEST_F(PlayerApi, AStartRetriesOnlyFailedTransportsAndReportsWhatTheServiceSaid)
     }
 }
 
-TEST_F(PlayerApi, TheSameErrorIsReportedOnceAndPollFailuresRaiseNoEvent) {
+// With the service gone, every action the user takes says so, also when a poll met the
+// same fault first; a poll only logs, and a fetch in the background tells a repeated fault
+// once.
+TEST_F(PlayerApi, EveryFailedActionIsReportedAndPollFailuresRaiseNoEvent) {
     ::PlayerApi api(fastTimings());
     prepare(api);
     ErrorEvents events(api);
@@ -202,21 +228,34 @@ TEST_F(PlayerApi, TheSameErrorIsReportedOnceAndPollFailuresRaiseNoEvent) {
     api.post(api.makeStopVMTask(machine, kVmStopping));
     api.post(api.makeStopVMTask(machine, kVmStopping));
     drain(api);
-    EXPECT_EQ(events.texts(), std::vector<std::string>{"e"});
-    EXPECT_EQ(api.clientState.messageCount(), 2u) << "each refusal still leaves its message";
+    EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e"}));
+    EXPECT_EQ(api.clientState.messageCount(), 2u) << "each refusal also leaves its message";
 
-    stub->replyWith("/client/get_desktop.json", R"({"status":0,"error":"poll failed"})");
+    stub->replyWith("/client/get_desktop.json", R"({"status":0,"error":"poll failed"})", 200, 2);
+    api.post(api.makeMonitorAllVmStatusTask());
     api.post(api.makeMonitorAllVmStatusTask());
     drain(api);
     EXPECT_EQ(api.getLastError(false), "poll failed");
-    EXPECT_EQ(events.texts(), std::vector<std::string>{"e"}) << "a failed poll is only logged";
+    EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e"})) << "a failed poll is only logged";
 
-    stub->replyWith("/client/get_client_info.json", R"({"status":-2,"error":"e"})");
+    // The service unreachable: a poll fails first, then the user starts the machine.
+    UserInfo user = api.clientState.getUser();
+    user.tarnholdUrl = "https://127.0.0.1:" + std::to_string(closedPort());
+    api.clientState.setUser(user);
+    api.post(api.makeMonitorAllVmStatusTask());
+    drain(api);
+    EXPECT_EQ(api.getLastError(false), "Couldn't connect to server");
+    api.createAndStartVm(nullptr);
+    drain(api);
+    EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e", "Couldn't connect to server"}));
+    EXPECT_EQ(api.clientState.getVmOperationState(), kVmFailed);
+
+    // The account fetched in the background is not the user's doing: the same failure twice
+    // is told once.
+    api.getClientInfo(nullptr);
     api.getClientInfo(nullptr);
     drain(api);
-    EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e"})) << "another text came in between";
-    EXPECT_EQ(api.getLastError(true), "e");
-    EXPECT_EQ(api.getLastError(false), "");
+    EXPECT_EQ(events.texts(), (std::vector<std::string>{"e", "e", "Couldn't connect to server"}));
 }
 
 TEST_F(PlayerApi, WithoutAnAccountPlatformNothingIsSentOrReported) {

@@ -99,6 +99,13 @@ bool HttpClient::dummy(const std::string& url) { return perform(Method::Dummy, u
 
 std::string HttpClient::urlForLog(const std::string& url) { return url.substr(0, url.find('?')); }
 
+std::string HttpClient::failureText() const {
+    // libcurl's text for the code names no URL, so no token of a query string can reach it.
+    if (curlResult != CURLE_OK) return curl_easy_strerror(static_cast<CURLcode>(curlResult));
+    if (httpCode != 200) return "The service answered with HTTP status " + std::to_string(httpCode);
+    return std::string();
+}
+
 bool HttpClient::perform(Method method, const std::string& url, const std::string& body) {
     const char* prefix = method == Method::Get ? "CURL Get " : method == Method::Dummy ? "CURL Dummy " : "CURL Post ";
     LogObjectLiveTime timer(prefix + urlForLog(url));

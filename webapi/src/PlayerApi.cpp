@@ -86,10 +86,12 @@ std::string PlayerApi::getLastError(bool clear) {
 
 void PlayerApi::onEvent(InputAPIEvent::eInputAPIEvent) { clientState.touch(); }
 
-void PlayerApi::onTaskUnhandledError(const std::string& text, bool notifyListeners) {
+void PlayerApi::onTaskUnhandledError(const std::string& text, bool notifyListeners, bool userAction) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (text == lastError_) return;
+        // A poll or fetch that keeps failing the same way is told once. What the user asked
+        // for is told every time: its failure is news even when a poll met the same fault.
+        if (text == lastError_ && !userAction) return;
         lastError_ = text;
     }
     LogLine(50, "PlayerApi::onTaskUnhandledError", __LINE__).stream() << "Unhanded error: " << text;

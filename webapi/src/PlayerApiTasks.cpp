@@ -19,11 +19,20 @@ void PlayerApiTaskBase::reportApiStatus(const ClientAPIJson& client) {
     message.id = api->clientState.takeLocalMessageId();
     message.title = title;
     message.body = client.message.empty() ? client.error : client.message;
+    if (message.body.empty() && client.status == kStatusError) message.body = failureText(client);
     MessageAction ok;
     ok.text = "Ok";
     message.actions.push_back(ok);
     std::vector<MessageInfo> list{message};
     api->clientState.addMessages(list);
+}
+
+std::string PlayerApiTaskBase::failureText(const ClientAPIJson& client) {
+    if (!client.error.empty()) return client.error;
+    if (!client.message.empty()) return client.message;
+    const std::string transport = client.client.failureText();
+    if (!transport.empty()) return transport;
+    return "The service refused the request (status " + std::to_string(client.status) + ")";
 }
 
 int PlayerApiTaskBase::retryingAttempts() const { return api->timings().attempts; }
@@ -59,7 +68,9 @@ bool PlayerApiTaskBase::runRequest(const RequestOptions& options, const Request&
     // Aborted because the player is closing: nobody is left to tell.
     if (api->isShutDown()) return false;
     if (options.operationState != kNoOperation) state.compareAndSetVmOperationState(kVmFailed, options.operationState);
-    if (options.reportFailure) api->onTaskUnhandledError(client.error, options.notify);
+    // A user's action that failed says why even when the reply had no text, or there was
+    // no reply at all.
+    if (options.reportFailure) api->onTaskUnhandledError(failureText(client), options.notify, options.userAction);
     return false;
 }
 
@@ -68,6 +79,7 @@ bool PlayerApiTaskBase::runMachineOperation(std::int32_t state, const MachineReq
     options.attempts = retryingAttempts();
     options.operationState = state;
     options.reportStatus = true;
+    options.userAction = true;
     std::int32_t eta = 0;
     return runRequest(
         options, [&](ClientAPIJson& client, const UserInfo& user) { return request(client, user, eta); },
@@ -109,6 +121,7 @@ bool DismissMessageTask::run() {
     }
     RequestOptions options;
     options.attempts = retryingAttempts();
+    options.userAction = true;
     return runRequest(
         options,
         [&](ClientAPIJson& client, const UserInfo& user) {
@@ -120,6 +133,7 @@ bool DismissMessageTask::run() {
 bool SetTimoutTask::run() {
     RequestOptions options;
     options.attempts = retryingAttempts();
+    options.userAction = true;
     return runRequest(
         options,
         [&](ClientAPIJson& client, const UserInfo& user) {

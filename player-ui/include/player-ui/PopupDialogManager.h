@@ -9,6 +9,11 @@
 // are shown one after the other as TutorialPopups. Dialogs and tour pages never share the
 // screen: dialogs wait behind a tour page, a tour waits behind a dialog.
 //
+// What happened to the connection to the machine (lost, trying again, refused, given up)
+// comes first: those dialogs are queued above the others, so they take the place of a
+// start-up dialog on screen, and a tour page on screen gives way to them; the tour goes on
+// at the same page once no dialog is left.
+//
 // A dialog or tour page that goes away is hidden at once and freed at the next render pass,
 // so a button whose click closes its own dialog never runs inside a freed form.
 //
@@ -32,6 +37,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 class IPlayerWindow;
@@ -55,6 +61,10 @@ public:
         kEndTour = 57,
         kCloseStreamerDialogs = 58,
     };
+    // Dialogs about the connection to the machine: queued above the others.
+    static constexpr int kConnectionLostDialog = 17;  // the in-stream screen gave up reconnecting
+    static constexpr int kConnectionPriority = 1;
+    static bool isConnectionOutcome(int dialogId);
     // The tour pages of the machine-selection screen and of the in-stream screen.
     static constexpr int kSelectionFirstPage = 0;
     static constexpr int kSelectionLastPage = 4;
@@ -99,6 +109,10 @@ public:
 
     // ---- the queue and the tour ----
     void openDialog(int dialogId);
+    // Opens the dialog with a third line of text below its text (empty: none).
+    void openDialog(int dialogId, const std::string& extraText);
+    // Closes the dialogs that tell of a connection under way or being retried.
+    void closeConnectionDialogs();
     void queueDialog(int dialogId, const DialogDescription& description, int priority);
     void closeAll();
     // Releases the form on screen when its text comes from a provider (it stays queued).
@@ -140,7 +154,8 @@ private:
     void showTourPage();
     // The in-stream screen goes: the tour ends and the anchored pages are forgotten.
     void leaveStreamTour();
-    void closeConnectionDialogs();
+    // A tour page on screen gives way to a dialog; the tour goes on at that page later.
+    void suspendTour();
     void closeGamepadSetupDialogs();
     void setOverlayVisible(bool visible);
     // Hides a form or callout at once; it is freed at the next render pass.
@@ -160,6 +175,7 @@ private:
     std::int32_t tourFirstPage_ = kSelectionFirstPage;
     std::int32_t tourLastPage_ = kSelectionLastPage;
     bool tourRunning_ = false;
+    std::int32_t tourResumePage_ = -1;  // the page a suspended tour goes on at; -1: none
     std::vector<std::shared_ptr<Widget>> retired_;
     std::atomic<bool> greyOutShown_{false};
 };

@@ -35,6 +35,7 @@
 class GraphicsContextOpenGL;
 class PlayerWindowState;
 class PowerPlanSwitcher;
+struct StreamStateTimings;
 
 class PlayerMainWindow : public FixedResizableWindow,
                          public IPlayerWindow,
@@ -129,10 +130,11 @@ protected:
     virtual PlayerWindowState* createScreen(int commandId);
     // The first stop of every command (tests watch the dispatch here).
     virtual void offerToPopupManager(int commandId) { popupManager_.onCommand(commandId); }
-
-private:
     // The in-stream screen for the selected machine, with its connection and start chain.
     PlayerWindowState* createStreamScreen();
+    PlayerWindowState* createStreamScreen(const StreamStateTimings& timings);
+
+private:
 
     std::atomic<int> customCommandCounter_{kFirstRunTimeCommandId};
     int initialCommand_ = kCommandBenchmarkScreen;

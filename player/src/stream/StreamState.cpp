@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include "core/ConfigStore.h"
@@ -161,7 +162,9 @@ StreamState::StreamState(PlayerMainWindow* window, int commandId, const Timings&
     gamepadManager_->setFilePath(joinPath(getPerUserFolder(), "joysticks.ini"));
     lastKeyFrameRequest_ = lastQualityCheck_ = startTime_ = Clock::now();
 
-    session_ = std::make_shared<SimpleInputInterface>(this);
+    SimpleInputInterface::Timings sessionTimings;
+    sessionTimings.replyTimeout = timings_.replyTimeout;
+    session_ = std::make_shared<SimpleInputInterface>(this, nullptr, sessionTimings);
     session_->inputAPI().addListener(&window->playerApi());
 
     postPeriodic(clipboardMessage_, timings_.clipboardPeriodMs);
@@ -372,7 +375,7 @@ bool StreamState::update(std::recursive_mutex& guiLock) {
         const std::int32_t ping =
             Int32Variable(&session_->clientDBAPI().db(), VariableNames::kClientAvgPing).get();
         const std::int32_t quality = qualityFromPing(ping);
-        if (secondsField(now - startTime_) >= 10) slowWarningArmed_ = false;
+        if (secondsField(now - startTime_) >= timings_.slowWarningSeconds) slowWarningArmed_ = false;
         if (menu_) {
             IRightMenu& right = menu_->rightMenu();
             if (quality > kQualityWarningLevel) {
@@ -396,10 +399,7 @@ bool StreamState::update(std::recursive_mutex& guiLock) {
 void StreamState::onEvent(int code, void*) {
     switch (code) {
         case 0: mainWindow_->postCommand(kCommandMachineLanguageChange); break;
-        case kClientAppConnected:
-            mainWindow_->postCommand(kCommandConnectionStarted);
-            retries_.store(0);
-            break;
+        case kClientAppConnected: mainWindow_->postCommand(kCommandConnectionStarted); break;
         case kClientAppStreamCreated:
             streamRunning_.store(true);
             mainWindow_->requestRedraw();
@@ -409,7 +409,11 @@ void StreamState::onEvent(int code, void*) {
             firstPictureShown_.store(false);
             mainWindow_->requestRedraw();
             break;
-        case kClientAppAuthorized: break;
+        case kClientAppAuthorized:
+            // Only an answer counts as a connection: a frozen streamer still takes the TCP
+            // connection, and would otherwise be retried for ever.
+            retries_.store(0);
+            break;
         case kClientAppVariablesReady:
             applyStreamSettings();
             ThreadPool::execute(startChain_.get());
@@ -452,7 +456,7 @@ void StreamState::applyStreamSettings() {
 void StreamState::reconnect() {
     const int attempts = retries_.fetch_add(1) + 1;
     if (attempts >= kMaxRetries) {
-        mainWindow_->postCommand(kCommandBack);
+        giveUp(attempts);
         return;
     }
     auto task = std::make_shared<SetupInitialConnectionTask>(session_, reconnectGate_, connection_);
@@ -462,6 +466,25 @@ void StreamState::reconnect() {
         pendingReconnect_ = task;
     }
     mainWindow_->playerApi().postDelayed(task, timings_.reconnectDelayMs);
+}
+
+void StreamState::giveUp(int attempts) {
+    // The user reads why before anything else happens; the dialog's OK goes back.
+    std::string reason = session_->lastFailure();
+    LogLine(50, "StreamState::giveUp", __LINE__).stream()
+        << "no connection after " << attempts << " attempts in a row; the last failure: " << reason;
+    if (!reason.empty()) {
+        reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+        reason += '.';
+    }
+    {
+        std::lock_guard<std::mutex> g(reconnectMutex_);
+        if (pendingReconnect_) pendingReconnect_->cancel();
+        pendingReconnect_.reset();
+    }
+    PopupDialogManager& popups = mainWindow_->popupManager();
+    popups.closeConnectionDialogs();
+    popups.openDialog(PopupDialogManager::kConnectionLostDialog, reason);
 }
 
 // ---- commands (main thread) ----

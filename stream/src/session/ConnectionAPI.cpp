@@ -22,7 +22,7 @@ void ConnectionAPI::Authorize(const std::string& token, const std::string& lang)
     r.set_type(Request::AUTHORIZATION);
     r.mutable_authorization()->set_token(token);
     r.mutable_authorization()->set_lang(lang);
-    endpoint_->send(r);
+    endpoint_->send(r, true);
 }
 
 bool ConnectionAPI::handle(const Response& response) {

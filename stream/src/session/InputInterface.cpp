@@ -15,8 +15,9 @@
 #include "stream/session/VideoControlAPI.h"
 #include "platform/Thread.h"
 
-InputInterface::InputInterface(std::chrono::milliseconds inactivityTimeout)
+InputInterface::InputInterface(std::chrono::milliseconds inactivityTimeout, std::chrono::milliseconds replyTimeout)
     : inactivityTimeout_(inactivityTimeout),
+      replyTimeout_(replyTimeout),
       work_(boost::asio::make_work_guard(io_)),
       resolver_(io_) {
     thread_ = platform::startThread([this] { io_.run(); });
@@ -50,7 +51,7 @@ void InputInterface::stopIoThread() {
 void InputInterface::InitiateConnection(const std::string& host, int port) {
     try {
         auto endpoints = resolver_.resolve(host, std::to_string(port));
-        auto client = std::make_shared<AsyncInputClient>(this, io_, gate_, inactivityTimeout_);
+        auto client = std::make_shared<AsyncInputClient>(this, io_, gate_, inactivityTimeout_, replyTimeout_);
         {
             std::lock_guard<std::recursive_mutex> gate(gate_);
             ++generation_;
@@ -61,6 +62,7 @@ void InputInterface::InitiateConnection(const std::string& host, int port) {
     } catch (const std::exception& e) {
         LogLine(50, "InputInterface::InitiateConnection", __LINE__).stream() << e.what();
         LogLine(0, "InputInterface::InitiateConnection", __LINE__).stream() << "InputInterface";
+        onFailureReason("the streamer's address " + host + " could not be resolved");
         // Without a report the owner would wait for a connection event forever. Posted, so
         // an owner that retries from inside onError does not recurse.
         std::uint64_t generation;
@@ -91,15 +93,25 @@ void InputInterface::StopAllConnections() {
     if (client) client->stop();
 }
 
-bool InputInterface::send(const InputClient::Request& request) {
+bool InputInterface::send(const InputClient::Request& request, bool awaitsReply) {
     std::shared_ptr<AsyncInputClient> client;
     {
         std::lock_guard<std::mutex> lock(clientMutex_);
         client = client_;
     }
     if (!client) return false;
-    client->send(request);
+    client->send(request, awaitsReply);
     return true;
+}
+
+void InputInterface::onFailureReason(const std::string& reason) {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    lastFailure_ = reason;
+}
+
+std::string InputInterface::lastFailure() const {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return lastFailure_;
 }
 
 bool InputInterface::registerHandler(int responseType, IResponseHandler* handler) {

@@ -78,7 +78,8 @@ void PingAPI::Ping() {
     Request request;
     request.set_type(Request::NETWORK_PING);
     request.set_pingnumber(window_.begin());
-    endpoint_->send(request);
+    // A streamer that leaves pings unanswered is gone, even while it still takes our bytes.
+    endpoint_->send(request, true);
 }
 
 bool PingAPI::handle(const Response& response) {

@@ -9,7 +9,7 @@ SimpleInputInterface::SimpleInputInterface(IClientAppImplementation* app, IStrea
 
 SimpleInputInterface::SimpleInputInterface(IClientAppImplementation* app, IStreamPlayerFactory* factory,
                                            const Timings& timings)
-    : InputInterface(timings.inactivityTimeout),
+    : InputInterface(timings.inactivityTimeout, timings.replyTimeout),
       app_(app),
       streamPlayer(this, factory, timings.statisticsPeriodMs, timings.statisticsTick),
       connection(this),
@@ -60,6 +60,7 @@ void SimpleInputInterface::VideoNotifyLostPacketInfo(int seq, int count, int tim
 
 void SimpleInputInterface::onVideoClientError(const std::string& reason) {
     LogLine(50, "SimpleInputInterface::onVideoClientError", __LINE__).stream() << "media stream error: " << reason;
+    onFailureReason("the picture stream failed: " + reason);
     if (app_) app_->onEvent(kClientAppConnectionError, nullptr);
 }
 

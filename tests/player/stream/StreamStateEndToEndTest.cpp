@@ -3,13 +3,15 @@
 // (three bands, red, green and blue) appears in the window, the sound reaches an ALSA
 // file; once the mouse-mode help is closed with its OK, keys, pointer moves and the wheel
 // typed with xdotool reach the streamer as the exact requests; the clipboard travels both
-// ways. Screenshots go to build/artifacts/.
+// ways; a frozen streamer is said on screen and the stream comes back when it wakes.
+// Screenshots go to build/artifacts/.
 
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <atomic>
 #include <filesystem>
@@ -174,9 +176,10 @@ protected:
 
     void TearDown() override { app.program.end(); }
 
-    bool startClient() {
-        return app.program.start(app.exe,
-                                 {"--ip", "127.0.0.1", "--port", std::to_string(streamer.port()), "--token", "Tk9secret"},
+    // Connected straight to the streamer at port (the one of this process by default).
+    bool startClient(int port = -1) {
+        if (port < 0) port = streamer.port();
+        return app.program.start(app.exe, {"--ip", "127.0.0.1", "--port", std::to_string(port), "--token", "Tk9secret"},
                                  {"HOME=" + home, "XDG_DATA_HOME=" + home + "/data",
                                   "XDG_STATE_HOME=" + home + "/state"});
     }
@@ -344,5 +347,53 @@ TEST_F(StreamStateEndToEnd, TheClipboardTravelsBothWays) {
         },
         5000))
         << text;
+}
+// The stand-in streamer as a process of its own, stopped with SIGSTOP mid-stream: its socket
+// stays open and takes what the client writes, while the picture comes on from the RTSP
+// server. On the first stream the tour is on screen; the reconnection dialog comes in front
+// of it, and the stream comes back once the streamer runs again.
+TEST_F(StreamStateEndToEnd, AFrozenStreamerIsSaidOverTheTourAndTheStreamComesBackWhenItWakes) {
+    std::ofstream(app.lib + "/config.ini") << "[System]\nConfigVersion=Tz4pLw8vRb\n";  // the tour not seen yet
+    testsupport::ProgramRun standIn;
+    ASSERT_TRUE(standIn.start(std::string(NIMBROSTA_BIN_DIR) + "/nimbrosta-stub-streamer",
+                              {"--url", ":" + std::to_string(rtsp->port()) + "/stream", "--user", "tmp-user",
+                               "--password", "tmp-pass"}));
+    int port = 0;
+    ASSERT_TRUE(x11test::waitUntil(
+        [&] {
+            const std::string out = standIn.out();
+            const std::string marker = "listening on 127.0.0.1:";
+            const std::size_t at = out.find(marker);
+            if (at == std::string::npos || out.find('\n', at) == std::string::npos) return false;
+            port = std::atoi(out.c_str() + at + marker.size());
+            return port > 0;
+        },
+        10000))
+        << standIn.err();
+    ASSERT_TRUE(startClient(port));
+    Window w = 0;
+    const bool pictured = waitForPicture(w);
+    ASSERT_NE(w, 0u) << app.err();
+    saveScreenshot(x11test::capture(x.get(), w), "stream-tour-before-freeze");
+    ASSERT_TRUE(pictured) << app.out();
+    EXPECT_FALSE(streamtest::dialogButton(x11test::capture(x.get(), w)).found()) << "the tour, no dialog";
+
+    ASSERT_EQ(::kill(standIn.pid(), SIGSTOP), 0);
+    // Within the reply time-out after the next ping (5 s + about 1 s): the dialog and its
+    // button, over the tour.
+    x11test::Pixels shot;
+    const bool said = x11test::waitUntil(
+        [&] {
+            shot = x11test::capture(x.get(), w);
+            return streamtest::dialogButton(shot).found();
+        },
+        20000);
+    saveScreenshot(shot, "stream-frozen-streamer");
+    ::kill(standIn.pid(), SIGCONT);
+    ASSERT_TRUE(said) << app.out();
+    EXPECT_NE(app.out().find("connection lost: no answer from the streamer"), std::string::npos) << app.out();
+
+    // Awake again: a reconnection brings the picture back.
+    EXPECT_TRUE(x11test::waitUntil([&] { return showsTheBars(x11test::capture(x.get(), w)); }, 20000)) << app.out();
 }
 }  // namespace fixtures

@@ -31,8 +31,9 @@ namespace {
 // An endpoint that records its callbacks as short strings.
 class RecordingInterface : public InputInterface {
 public:
-    explicit RecordingInterface(std::chrono::milliseconds timeout = kDefaultInactivityTimeout)
-        : InputInterface(timeout) {}
+    explicit RecordingInterface(std::chrono::milliseconds timeout = kDefaultInactivityTimeout,
+                                std::chrono::milliseconds replyTimeout = kDefaultReplyTimeout)
+        : InputInterface(timeout, replyTimeout) {}
     ~RecordingInterface() override {
         StopAllConnections();
         stopIoThread();
@@ -91,8 +92,9 @@ Response typed(int type) {
 struct Connected {
     StubStreamer stub;
     RecordingInterface endpoint;
-    explicit Connected(std::chrono::milliseconds timeout = InputInterface::kDefaultInactivityTimeout)
-        : endpoint(timeout) {
+    explicit Connected(std::chrono::milliseconds timeout = InputInterface::kDefaultInactivityTimeout,
+                       std::chrono::milliseconds replyTimeout = InputInterface::kDefaultReplyTimeout)
+        : endpoint(timeout, replyTimeout) {
         endpoint.InitiateConnection("127.0.0.1", stub.port());
         EXPECT_TRUE(endpoint.waitFor("started"));
         EXPECT_TRUE(stub.waitForConnections(1));
@@ -322,6 +324,59 @@ TEST(InputInterface, TrafficKeepsTheConnectionAlive) {
     const auto events = c.endpoint.events();
     EXPECT_EQ(std::count(events.begin(), events.end(), "timeout"), 0);
     EXPECT_TRUE(c.stub.lastConnection()->isOpen());
+}
+
+// A streamer that stops (SIGSTOP) still takes what we write: only the missing answers tell.
+TEST(InputInterface, APeerThatLeavesARequestUnansweredIsLostOnceAfterTheReplyTimeOut) {
+    Connected c(15s, 300ms);
+    // Our own traffic goes on all the while, as input and pings do in a stream.
+    std::atomic<bool> sending{true};
+    std::thread sender([&] {
+        for (int i = 0; sending; ++i) {
+            c.endpoint.send(ping(i), i % 5 == 0);
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    const bool lost = c.endpoint.waitFor("timeout", 3s);
+    sending = false;
+    sender.join();
+    ASSERT_TRUE(lost);
+    EXPECT_TRUE(c.stub.waitForClose());
+    std::this_thread::sleep_for(100ms);
+    // No error for the read that the close ended: the loss is reported once.
+    EXPECT_EQ(c.endpoint.events(), (std::vector<std::string>{"started", "closed", "timeout"}));
+    EXPECT_EQ(c.endpoint.lastFailure(), "the streamer stopped answering (nothing for 0.3 s)");
+}
+
+TEST(InputInterface, AnyFrameFromThePeerAnswersAndRequestsWithoutReplyAreNotTimed) {
+    {
+        SCOPED_TRACE("answered: each request awaiting a reply gets some frame back after 50 ms");
+        Connected c(15s, 400ms);
+        c.stub.onRequest(Request::NETWORK_PING, [](StubConnection& conn, const Request&) {
+            conn.pause(50ms);
+            conn.respond(Response::STREAMER_SHUTDOWN);  // a type nobody handles still counts
+        });
+        // Together well over the reply time-out.
+        for (int i = 0; i < 20; ++i) {
+            c.endpoint.send(ping(i), true);
+            ASSERT_TRUE(c.stub.waitForRequests(Request::NETWORK_PING, std::size_t(i + 1)));
+            ASSERT_TRUE(c.endpoint.waitForCount(std::size_t(i + 2)));  // its answer
+        }
+        EXPECT_TRUE(c.stub.lastConnection()->isOpen());
+        const auto events = c.endpoint.events();
+        EXPECT_EQ(std::count(events.begin(), events.end(), "timeout"), 0);
+    }
+    {
+        SCOPED_TRACE("not timed: requests that await no reply, over several reply time-outs");
+        Connected c(15s, 100ms);
+        for (int i = 0; i < 10; ++i) {
+            c.endpoint.send(ping(i));
+            ASSERT_TRUE(c.stub.waitForRequests(Request::NETWORK_PING, std::size_t(i + 1)));
+            std::this_thread::sleep_for(50ms);
+        }
+        EXPECT_TRUE(c.stub.lastConnection()->isOpen());
+        EXPECT_EQ(c.endpoint.events(), (std::vector<std::string>{"started"}));
+    }
 }
 
 TEST(InputInterface, ConnectThatNeverCompletesTimesOutWithoutClose) {

@@ -15,15 +15,18 @@ using InputClient::Request;
 using InputClient::Response;
 
 namespace {
-SimpleInputInterface::Timings fast(std::chrono::milliseconds timeout = 15s) {
+SimpleInputInterface::Timings fast(std::chrono::milliseconds timeout = 15s,
+                                   std::chrono::milliseconds replyTimeout = 5s) {
     SimpleInputInterface::Timings t;
     t.inactivityTimeout = timeout;
+    t.replyTimeout = replyTimeout;
     t.statisticsPeriodMs = 200;
     return t;
 }
 
 struct Session {
-    explicit Session(std::chrono::milliseconds timeout = 15s) : session(&app, &factory, fast(timeout)) {}
+    explicit Session(std::chrono::milliseconds timeout = 15s, std::chrono::milliseconds replyTimeout = 5s)
+        : session(&app, &factory, fast(timeout, replyTimeout)) {}
     StubStreamer stub;
     RecordingApp app;
     FakePlayerFactory factory;
@@ -205,6 +208,36 @@ TEST(SimpleInputInterface, SilentStreamerTimesOutAfterTheClose) {
     // closed socket.
     ASSERT_TRUE(s.app.waitFor(kClientAppConnectionError, 1, 3s));
     EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 2001, 2000}));
+}
+
+// A frozen streamer (SIGSTOP) keeps its socket: our input and pings still go out, and only
+// the pongs stop.
+TEST(SimpleInputInterface, AStreamerThatStopsAnsweringMidStreamIsReportedAsATimeOut) {
+    Session s(15s, 400ms);
+    s.stub.scriptStandardSession();
+    FakeRenderConsumer video;  // the statistics thread, which pings, runs with a consumer
+    s.app.video = &video;
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppStreamCreated));
+    // Answered pings keep the stream up for several reply time-outs.
+    ASSERT_TRUE(s.stub.waitForRequests(Request::NETWORK_PING, 2, 5s));
+    EXPECT_TRUE(s.factory.players()[0]->running);
+
+    s.stub.onRequest(Request::NETWORK_PING, nullptr);
+    ASSERT_TRUE(s.app.waitFor(kClientAppTimeout, 1, 5s));
+    EXPECT_TRUE(s.stub.waitForClose());
+    EXPECT_TRUE(eventually([&] { return !s.factory.players()[0]->running; }));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 1004, 1005, 1002, 2001}));
+    EXPECT_EQ(s.session.lastFailure(), "the streamer stopped answering (nothing for 0.4 s)");
+}
+
+TEST(SimpleInputInterface, AStreamerThatTakesTheConnectionButNeverAuthorizesIsReportedAsATimeOut) {
+    Session s(15s, 300ms);
+    s.session.SetupConnectionAndStartStream("127.0.0.1", s.stub.port(), "t", "en", true);
+    ASSERT_TRUE(s.app.waitFor(kClientAppTimeout, 1, 5s));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(s.app.events(), (std::vector<int>{1001, 2001}));
 }
 
 TEST(SimpleInputInterface, SetupWhileStreamingStartsAFreshSequenceWithTheSameStore) {

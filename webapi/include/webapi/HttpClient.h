@@ -40,6 +40,9 @@ public:
 
     // The transfer succeeded and the server answered 200.
     bool isOk() const { return curlResult == 0 && httpCode == 200; }
+    // Why the last request failed, in a few words a user can read (the transfer's error, or
+    // the HTTP status the server answered with); empty when it did not fail.
+    std::string failureText() const;
     std::int32_t getHttpCode() const { return httpCode; }
     std::int32_t getCurlResult() const { return curlResult; }
 

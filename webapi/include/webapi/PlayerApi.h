@@ -80,8 +80,9 @@ public:
     void onEvent(InputAPIEvent::eInputAPIEvent event) override;
 
     // A task failed for good with text: logged and stored unless it equals the last error;
-    // with notify, kPlayerApiTaskError is raised on the calling thread.
-    void onTaskUnhandledError(const std::string& text, bool notify);
+    // with notify, kPlayerApiTaskError is raised on the calling thread. A user's action
+    // (userAction) is reported every time, even with the text of the last error.
+    void onTaskUnhandledError(const std::string& text, bool notify, bool userAction = false);
 
     // ---- the worker ----
     // Queue a task, run it once after delayMs, or every periodMs while its repeat flag stays

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "core/TaskBase.h"
 #include "webapi/DesktopInfo.h"
@@ -28,12 +29,18 @@ public:
     explicit PlayerApiTaskBase(PlayerApi* owner, bool repeat = false) : TaskBase(repeat), PlayerApiChild(owner) {}
 
     // A reply with status -2 ("Error") or 2 ("Message") becomes a message of the client
-    // itself, with one "Ok" action; any other status does nothing.
+    // itself, with one "Ok" action; any other status does nothing. An "Error" without any
+    // text says what failed all the same (failureText).
     void reportApiStatus(const ClientAPIJson& client);
 
     // The machine operation (create, start, stop, delete) the task stands for, which the
     // facade marks in the model as soon as the task is queued; -1 for the other tasks.
     virtual std::int32_t machineOperation() const { return kNoOperation; }
+
+    // Why a request failed, never empty: the service's error text, else its message, else
+    // the transport's failure (no connection, a time-out, an HTTP status), else the status
+    // the service refused it with.
+    static std::string failureText(const ClientAPIJson& client);
 
     static constexpr std::int32_t kNoOperation = -1;
 
@@ -46,6 +53,7 @@ protected:
         bool reportFailure = true;                   // onTaskUnhandledError when it fails
         bool notify = true;                          // ... raising kPlayerApiTaskError
         bool needsPlatform = true;                   // sent to the user's platform address
+        bool userAction = false;                     // ... every time, also with the last text
     };
     using Request = std::function<bool(ClientAPIJson& client, const UserInfo& user)>;
 

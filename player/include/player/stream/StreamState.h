@@ -37,6 +37,7 @@
 #include "stream/gamepad/IJoystickEventDetectionCallback.h"
 #include "stream/gamepad/IJoystickManagerEventListener.h"
 #include "stream/session/IClientAppImplementation.h"
+#include "stream/session/InputInterface.h"
 #include "webapi/ClientState.h"
 
 class DebugDiagramButton;
@@ -55,11 +56,17 @@ class ClipboardReader;
 // shorten them.
 struct StreamStateTimings {
     int reconnectDelayMs = 1000;
+    // How long the streamer may leave a ping or the authorization unanswered before the
+    // connection counts as lost.
+    std::chrono::milliseconds replyTimeout = InputInterface::kDefaultReplyTimeout;
     int clipboardPeriodMs = 50;
     int greyOutPeriodMs = 100;
     int detectGamepadsPeriodMs = 5000;
     int pollGamepadsPeriodMs = 10;
     int messagePollPeriodMs = 60000;
+    // The slow-connection warning can come only while the seconds since the start are
+    // below this (0: never).
+    int slowWarningSeconds = 10;
 };
 
 class StreamState : public PlayerWindowState,
@@ -70,7 +77,9 @@ class StreamState : public PlayerWindowState,
                     public CustomUICommandHandler {
 public:
     using Timings = StreamStateTimings;
-    // The connection attempts in a row after which the screen gives up and goes back.
+    // The failed connection attempts in a row after which the screen gives up: it shows why,
+    // and goes back when the user has read it. A streamer that authorizes starts the count
+    // anew.
     static constexpr int kMaxRetries = 15;
     static constexpr std::int32_t kQualityWarningLevel = 70;
 
@@ -154,6 +163,8 @@ private:
 
     void applyStreamSettings();
     void reconnect();
+    // No attempt left: the connection-lost dialog says why.
+    void giveUp(int attempts);
     void syncRelativeMouse();
     void postSetRelativeMouse(bool on);
     void applyPendingMenuValues();

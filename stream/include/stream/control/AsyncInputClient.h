@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "input-lib/InputClient.pb.h"
 #include "stream/control/AsyncInputClientEvents.h"
@@ -17,7 +18,8 @@ class AsyncInputClient : public InputClientBase<InputClient::Request, InputClien
 public:
     AsyncInputClient(AsyncInputClientEvents* owner, boost::asio::io_context& io,
                      std::recursive_mutex& callbackGate,
-                     std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout);
+                     std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout,
+                     std::chrono::milliseconds replyTimeout = std::chrono::milliseconds(0));
 
     void detach();
     bool isDetached() const { return detached_.load(); }
@@ -31,9 +33,16 @@ protected:
     void on_header_error() override;
     void on_frame_error(const std::string& reason) override;
     bool on_message(const InputClient::Response& message, bool parsed) override;
+    void on_reply_timeout() override;
 
 private:
+    // Under the gate: the reason, then the report, unless detached.
+    void reportError(const std::string& reason, int code);
+    void reportTimeout(const std::string& reason);
+
     AsyncInputClientEvents* owner_;
     std::recursive_mutex& gate_;
+    const std::chrono::milliseconds inactivityTimeout_;
     std::atomic<bool> detached_{false};
+    bool everConnected_ = false;  // io thread
 };

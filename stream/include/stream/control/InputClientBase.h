@@ -21,11 +21,18 @@
 // Inactivity: the connection ends when, for the whole time-out, nothing was connected,
 // queued, written or received. The window slides: every such activity moves the deadline;
 // one timer wait is outstanding and re-arms itself to the current deadline when it fires.
+//
+// Replies: a request sent as awaiting a reply (a ping, the authorization) starts the reply
+// clock unless it already runs; any frame from the peer stops it. When it reaches the reply
+// time-out the peer is taken for gone (a frozen streamer still accepts what we write, so
+// our own traffic never lets the inactivity time-out fire): the connection is closed and
+// on_reply_timeout follows, once. A reply time-out of 0 turns this off.
 
 #include <atomic>
 #include <cstddef>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,9 +61,12 @@ public:
 
     static constexpr std::chrono::milliseconds kDefaultInactivityTimeout{15000};
 
+    // replyTimeout 0: no reply clock.
     InputClientBase(boost::asio::io_context& io,
-                    std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout)
-        : io_(io), socket_(io), timer_(io), wake_(io), timeout_(inactivityTimeout) {}
+                    std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout,
+                    std::chrono::milliseconds replyTimeout = std::chrono::milliseconds(0))
+        : io_(io), socket_(io), timer_(io), wake_(io), replyTimer_(io), timeout_(inactivityTimeout),
+          replyTimeout_(replyTimeout) {}
 
     virtual ~InputClientBase() {
         error_code ignored;
@@ -80,11 +90,13 @@ public:
     }
 
     // Sends one message: written at once when the socket takes it, else queued for the io
-    // thread. Dropped silently while not connected or once stopped.
-    void send(const Request& message) {
+    // thread. Dropped silently while not connected or once stopped. awaitsReply: the peer
+    // answers this message, so it starts the reply clock (see the head of this file).
+    void send(const Request& message, bool awaitsReply = false) {
         if (stopped_.load(std::memory_order_acquire) ||
             !connected_.load(std::memory_order_acquire))
             return;
+        if (awaitsReply) startReplyClock();
         const std::size_t length = message.ByteSizeLong();
         std::lock_guard<std::mutex> lock(sendMutex_);
         if (!writable_) return;  // closed meanwhile
@@ -134,6 +146,7 @@ public:
                     self->socket_.close(ignored);
                 }
                 self->cancelTimer();
+                self->replyTimer_.cancel();
             }
         });
     }
@@ -161,6 +174,11 @@ protected:
     // A message arrived; parsed is false when the body did not parse (the message then
     // holds the fields read before the fault). Returning false ends the read loop.
     virtual bool on_message(const Response& message, bool parsed) = 0;
+    // Nothing came from the peer for the reply time-out after a message that awaits a
+    // reply; the connection has just been closed (on_closed came first). Nothing follows.
+    virtual void on_reply_timeout() = 0;
+
+    std::chrono::milliseconds replyTimeout() const { return replyTimeout_; }
 
 private:
     // Memory for one outstanding asynchronous operation of the write path, so that queuing
@@ -289,6 +307,46 @@ private:
         on_timeout();
     }
 
+    // --- reply clock ------------------------------------------------------------------
+
+    static constexpr Clock::rep kNoReplyAwaited = std::numeric_limits<Clock::rep>::min();
+
+    // Any thread. Only the first request of a silence starts the clock: it measures from the
+    // oldest request still without an answer.
+    void startReplyClock() {
+        if (replyTimeout_.count() <= 0) return;
+        Clock::rep expected = kNoReplyAwaited;
+        if (!awaitingSince_.compare_exchange_strong(expected, Clock::now().time_since_epoch().count()))
+            return;
+        auto self = this->shared_from_this();
+        boost::asio::post(io_, [self]() { self->armReplyTimer(); });
+    }
+
+    void armReplyTimer() {
+        if (replyTimerWaiting_ || errorReported_ || stopped_.load() || !connected_.load()) return;
+        const Clock::rep since = awaitingSince_.load();
+        if (since == kNoReplyAwaited) return;  // answered meanwhile
+        replyTimerWaiting_ = true;
+        replyTimer_.expires_at(Clock::time_point(Clock::duration(since)) + replyTimeout_);
+        auto self = this->shared_from_this();
+        replyTimer_.async_wait([self](const error_code&) { self->onReplyDeadline(); });
+    }
+
+    void onReplyDeadline() {
+        replyTimerWaiting_ = false;
+        if (errorReported_ || stopped_.load() || !connected_.load()) return;
+        const Clock::rep since = awaitingSince_.load();
+        if (since == kNoReplyAwaited) return;
+        if (Clock::now() < Clock::time_point(Clock::duration(since)) + replyTimeout_) {
+            armReplyTimer();  // answered, then asked again since the wait began
+            return;
+        }
+        // Reported once: the read that the close aborts is no further error.
+        errorReported_ = true;
+        close();
+        on_reply_timeout();
+    }
+
     // --- read loop --------------------------------------------------------------------
 
     void startRead() {
@@ -315,6 +373,8 @@ private:
             const FrameReader::Result result = reader_.next(body, length);
             if (result == FrameReader::Result::NeedMore) break;
             if (result == FrameReader::Result::Frame) {
+                // Before the dispatch, so that a request its handlers send starts a new clock.
+                if (!received) awaitingSince_.store(kNoReplyAwaited);
                 const bool parsed = received_.ParseFromArray(body, static_cast<int>(length));
                 if (!on_message(received_, parsed)) return;
                 received = true;
@@ -442,13 +502,16 @@ private:
         }
         if (wasConnected) on_closed();
         cancelTimer();
+        replyTimer_.cancel();
     }
 
     boost::asio::io_context& io_;
     tcp::socket socket_;
     boost::asio::steady_timer timer_;
     boost::asio::steady_timer wake_;
+    boost::asio::steady_timer replyTimer_;
     const std::chrono::milliseconds timeout_;
+    const std::chrono::milliseconds replyTimeout_;
 
     std::atomic<bool> connected_{false};
     std::atomic<bool> stopped_{false};
@@ -457,6 +520,7 @@ private:
     bool errorReported_ = false;
     bool timerWaiting_ = false;
     bool writing_ = false;  // an asynchronous write is in flight
+    bool replyTimerWaiting_ = false;
     Clock::time_point deadline_ = Clock::time_point::max();
     FrameReader reader_;
     HandlerSlot wakeSlot_;
@@ -466,6 +530,9 @@ private:
     std::vector<std::vector<std::uint8_t>> inFlight_;
     std::vector<boost::asio::const_buffer> gather_;
 
+    // Send time of the oldest request still awaiting a reply (Clock ticks), or
+    // kNoReplyAwaited.
+    std::atomic<Clock::rep> awaitingSince_{kNoReplyAwaited};
     // Time of the last frame a sending thread wrote or queued (Clock ticks).
     std::atomic<Clock::rep> lastActivity_{Clock::time_point::min().time_since_epoch().count()};
 

@@ -45,8 +45,13 @@ class CommonAPI;
 class InputInterface : public AsyncInputClientEvents {
 public:
     static constexpr std::chrono::milliseconds kDefaultInactivityTimeout{15000};
+    // How long the streamer may leave a ping or the authorization without any answer before
+    // the connection counts as lost.
+    static constexpr std::chrono::milliseconds kDefaultReplyTimeout{5000};
 
-    explicit InputInterface(std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout);
+    // replyTimeout 0: requests that await a reply are not timed.
+    explicit InputInterface(std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout,
+                            std::chrono::milliseconds replyTimeout = kDefaultReplyTimeout);
     ~InputInterface() override;
 
     InputInterface(const InputInterface&) = delete;
@@ -60,7 +65,9 @@ public:
     // Hands the request to the current transport, which serializes it at once and, when no
     // write is in flight, writes it from the calling thread without blocking. True when a
     // transport exists (it still drops the request while connecting or after it closed).
-    bool send(const InputClient::Request& request);
+    // awaitsReply: the streamer answers it; left without any answer for the reply time-out,
+    // the connection is closed and reported as onTimeout.
+    bool send(const InputClient::Request& request, bool awaitsReply = false);
 
     // Handlers for one type run in registration order. The registry is filled by
     // constructors before the first connection and emptied after the io thread stopped.
@@ -74,6 +81,12 @@ public:
     void onConnectionClosed() override;
     // Runs every handler registered for the response's type; returns the OR of their results.
     bool onResponse(const InputClient::Response& response) override;
+    // Keeps the reason for lastFailure.
+    void onFailureReason(const std::string& reason) override;
+
+    // Why the last connection failed or ended, in a few words a user can read; empty until
+    // one did. Any thread.
+    std::string lastFailure() const;
 
     // The feature objects of the endpoint, built in this order after the io thread started.
     ClientDBAPI& clientDBAPI() { return *clientDBAPI_; }
@@ -86,6 +99,7 @@ public:
     boost::asio::io_context& ioContext() { return io_; }
     bool isIoThread() const { return std::this_thread::get_id() == ioThreadId_; }
     std::chrono::milliseconds inactivityTimeout() const { return inactivityTimeout_; }
+    std::chrono::milliseconds replyTimeout() const { return replyTimeout_; }
 
 protected:
     // Stops the io service and joins the io thread; a no-op the second time. Derived
@@ -98,6 +112,9 @@ private:
     std::recursive_mutex gate_;
     std::uint64_t generation_ = 0;  // changes with every start and stop; guarded by gate_
     const std::chrono::milliseconds inactivityTimeout_;
+    const std::chrono::milliseconds replyTimeout_;
+    mutable std::mutex failureMutex_;
+    std::string lastFailure_;
     boost::asio::io_context io_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
     boost::asio::ip::tcp::resolver resolver_;

@@ -7,8 +7,9 @@
 //
 //   connected → AUTHORIZATION, 1001; authorized → 1004, synchronisation; streamer's store
 //   ready → STREAM_INITIATE (auto-start), 1005; STREAM_CREATED → 1002, player starts;
-//   player thread ends → 1003; errors 2000 (a stalled stream too), time-out 2001, refused
-//   2003, another client 2004.
+//   player thread ends → 1003; errors 2000 (a stalled stream too), time-out 2001 (also a
+//   streamer that leaves a ping or the authorization unanswered), refused 2003, another
+//   client 2004. lastFailure() says in a few words why the last connection failed.
 //
 // The session never reconnects by itself: the application calls SetupConnectionAndStartStream
 // again after 2000 or 2001. Destroying the session stops everything and joins the io thread
@@ -55,6 +56,9 @@ public:
     // Time-outs and periods the tests shorten.
     struct Timings {
         std::chrono::milliseconds inactivityTimeout = kDefaultInactivityTimeout;
+        // A ping or the authorization left without any answer this long: the connection is
+        // closed and reported as a time-out (2001). 0: never.
+        std::chrono::milliseconds replyTimeout = kDefaultReplyTimeout;
         int statisticsPeriodMs = -1;  // < 0: "General.StatisticsTickPeriod"
         std::chrono::milliseconds statisticsTick{100};
     };
