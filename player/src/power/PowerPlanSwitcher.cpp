@@ -151,16 +151,21 @@ bool PowerPlanSwitcher::needsSwitch() {
 }
 
 bool PowerPlanSwitcher::switchToHighPerformance() {
+    // The profile to go back to is the one before the first switch; a check made after it
+    // finds the high-performance profile, which must not become the one restored. It is
+    // remembered before the switch, so a crash that comes as the profile changes still
+    // puts it back.
+    const bool first = switchedFrom_.empty() && !lastActive_.empty() && lastActive_ != kProfiles[kHighPerformance];
+    if (first)
+        exitRestore().remember(profiles_, lastActive_);
     if (!profiles_->setActiveProfile(kProfiles[kHighPerformance])) {
         NIMBROSTA_LOG(40, "PowerPlanSwitcher::switchToHighPerformance") << "the power profile did not change";
+        if (first)
+            exitRestore().forget(profiles_.get());
         return false;
     }
-    // The profile to go back to is the one before the first switch; a check made after it
-    // finds the high-performance profile, which must not become the one restored.
-    if (switchedFrom_.empty() && !lastActive_.empty() && lastActive_ != kProfiles[kHighPerformance]) {
+    if (first)
         switchedFrom_ = lastActive_;
-        exitRestore().remember(profiles_, switchedFrom_);
-    }
     return true;
 }
 
